@@ -1,0 +1,14 @@
+// Modulus 10 methods M10W2, Luhn M10W2 and M10W3.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace talvo::checks {
+
+// Weights the digits alternately with `weight` (2 or 3, on the rightmost digit) and 1, sums the
+// products (by their digits when `digitSum`, the Luhn rule) and appends the digit that brings
+// the sum to a multiple of 10. Any byte that is not '0'-'9' gives "Input Character Error".
+std::string CheckM10(std::string_view value, int weight, bool digitSum);
+
+}  // namespace talvo::checks

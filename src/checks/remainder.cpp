@@ -1,0 +1,67 @@
+#include "checks/remainder.h"
+
+#include <charconv>
+#include <cstdint>
+#include <optional>
+
+#include "text/integer_text.h"
+#include "text/literals.h"
+
+namespace talvo::checks {
+namespace {
+
+// Longest text read as one 64-bit number; longer values are read as a high part and the last
+// kPartLength bytes, so that up to two parts' worth of digits still get a check digit.
+constexpr std::size_t kPartLength = 18;
+constexpr std::size_t kMinLength = 3;
+constexpr std::size_t kMaxLength = 2 * kPartLength;
+constexpr std::uint64_t kPartScale = 1'000'000'000'000'000'000ULL;  // 10^18, one part's worth
+
+// Remainder with the sign of the dividend. Well defined for every n, INT64_MIN included,
+// because modulus is never -1.
+std::int64_t Remainder(std::int64_t n, std::int64_t modulus) { return n % modulus; }
+
+// Reads the value as one or two numbers and folds them into a single remainder; nullopt when a
+// part is not integer text.
+std::optional<std::int64_t> ValueRemainder(std::string_view value, std::int64_t modulus) {
+  if (value.size() <= kPartLength) {
+    const auto n = text::ParseInt64(value);
+    if (!n) return std::nullopt;
+    return Remainder(*n, modulus);
+  }
+  const std::size_t split = value.size() - kPartLength;
+  const auto high = text::ParseInt64(value.substr(0, split));
+  const auto low = text::ParseInt64(value.substr(split));
+  if (!high || !low) return std::nullopt;
+  // high % modulus times 10^18 plus a hexadecimal low part can leave the signed range; the sum
+  // wraps around as two's complement, so it is formed in unsigned arithmetic and converted back.
+  const std::uint64_t wrapped = static_cast<std::uint64_t>(Remainder(*high, modulus)) * kPartScale +
+                                static_cast<std::uint64_t>(*low);
+  return Remainder(static_cast<std::int64_t>(wrapped), modulus);
+}
+
+}  // namespace
+
+std::string CheckDR(std::string_view value, int modulus, bool subtract) {
+  if (value.size() < kMinLength) return std::string(text::kNone);
+  if (value.size() > kMaxLength) return std::string(text::kInputLengthError);
+
+  const auto remainder = ValueRemainder(value, modulus);
+  if (!remainder) return std::string(text::kInputCharacterError);
+
+  // A negative value keeps its negative remainder, so DSR can give more than the modulus.
+  const std::int64_t check = subtract ? modulus - *remainder : *remainder;
+
+  char digits[24];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, check);
+  (void)ec;  // a remainder below the modulus always fits
+  const auto checkLength = static_cast<std::size_t>(end - digits);
+
+  std::string result;
+  result.reserve(value.size() + checkLength);
+  result.append(value);
+  result.append(digits, checkLength);
+  return result;
+}
+
+}  // namespace talvo::checks

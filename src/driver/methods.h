@@ -1,0 +1,14 @@
+// The method table: check type 0 to 10 selects one of the eleven check methods.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace talvo::driver {
+
+// Runs the method of `code` on value into `result` and returns true; for a code outside the
+// table runs nothing, leaves `result` as it was and returns false.
+bool RunMethod(std::int32_t code, std::string_view value, std::string& result);
+
+}  // namespace talvo::driver

@@ -1,0 +1,187 @@
+#include "driver/run.h"
+
+#include <array>
+#include <cstdio>
+#include <vector>
+
+#include "driver/line_reader.h"
+#include "driver/line_writer.h"
+#include "driver/rows.h"
+#include "platform/platform.h"
+#include "text/cp932.h"
+#include "text/literals.h"
+
+namespace talvo::driver {
+namespace {
+
+constexpr std::size_t kReportLimit = 1024;
+
+class InputFile final : public ByteSource {
+ public:
+  InputFile(std::string_view path, platform::Handle handle) : path_(path), handle_(handle) {}
+  platform::IoResult Read(char* data, std::size_t size) override {
+    return platform::Read(handle_, data, size);
+  }
+  int Reopen() override {
+    platform::Close(handle_);
+    const platform::OpenResult r = platform::OpenInput(path_);
+    handle_ = r.handle;
+    return r.code;
+  }
+  platform::Handle handle() const { return handle_; }
+
+ private:
+  std::string_view path_;
+  platform::Handle handle_;
+};
+
+class OutputFile final : public ByteSink {
+ public:
+  explicit OutputFile(platform::Handle handle) : handle_(handle) {}
+  platform::IoResult Write(const char* data, std::size_t size) override {
+    return platform::Write(handle_, data, size);
+  }
+  void Truncate(std::uint64_t size) override { platform::Truncate(handle_, size); }
+  platform::Handle handle() const { return handle_; }
+
+ private:
+  platform::Handle handle_;
+};
+
+void WriteConsole(std::string_view bytes) {
+  if (const int code = platform::WriteStandardOutput(bytes); code != 0) ThrowIoFailure(code);
+}
+
+// Refusals before any file is touched go to standard error; there is nowhere to tell a failure
+// to write them.
+void Refuse(std::string_view what, std::string_view path) {
+  std::string line(what);
+  line.append(path).append(text::kCrLf);
+  platform::WriteStandardError(line);
+}
+
+// The open-failure text, then the pause that keeps a console window open until Enter.
+void TellOpenFailure(int code) {
+  std::string s = IoText(code);
+  s.append(text::kCrLf).append(text::kCannotOpen).append(text::kCrLf);
+  WriteConsole(s);
+  if (const int read = platform::ReadStandardInputLine(); read != 0) ThrowIoFailure(read);
+}
+
+std::string_view DirectoryPart(std::string_view path) {
+  const std::size_t at = text::FindLastByte(path, platform::DirectorySeparator());
+  return at == std::string_view::npos ? std::string_view{} : path.substr(0, at);
+}
+
+// Everything from the argument count to closing the files. Returns the exit status; throws
+// Failure for the failure report, after handing the complete lines to the output.
+int Run(const std::vector<std::string>& args) {
+  if (args.size() != 6) {
+    WriteConsole(UsageText());
+    return 1;
+  }
+  const std::string_view input_path = args[0];
+  const std::string_view output_path = args[1];
+  const RowSettings settings{args[2], args[3], args[4], args[5]};
+
+  if (!platform::IsExistingFile(input_path)) {
+    Refuse(text::kInputNotFound, input_path);
+    return 1;
+  }
+  if (!platform::IsExistingDirectory(DirectoryPart(output_path))) {
+    Refuse(text::kOutputDirNotFound, output_path);
+    return 1;
+  }
+
+  const platform::OpenResult in = platform::OpenInput(input_path);
+  if (in.code != 0) {
+    TellOpenFailure(in.code);
+    return 1;
+  }
+  const platform::OpenResult out = platform::CreateOutput(output_path, in.handle);
+  if (out.code != 0) {
+    TellOpenFailure(out.code);
+    return 1;
+  }
+
+  InputFile input(input_path, in.handle);
+  OutputFile output(out.handle);
+  LineReader reader(input);
+  LineWriter writer(output);
+  try {
+    ProcessRows(settings, input, reader, writer);
+    writer.Flush();
+  } catch (const Failure&) {
+    writer.FlushCompleteLinesQuietly();
+    throw;
+  }
+  platform::Close(input.handle());
+  if (const int code = platform::Close(output.handle()); code != 0) ThrowIoFailure(code);
+  return 0;
+}
+
+}  // namespace
+
+std::string UsageText() {
+  static constexpr std::array<std::string_view, 24> kLines = {
+      "",
+      "talvo.exe i o f r w c",
+      "",
+      text::kUsageInput,
+      text::kUsageOutput,
+      text::kUsageHeader,
+      text::kUsageHeaderAbsent,
+      text::kUsageHeaderPresent,
+      text::kUsageColumn,
+      text::kUsageWrite,
+      text::kUsageWriteOverwrite,
+      text::kUsageWriteAppend,
+      text::kUsageCheckType,
+      "    0:7DR",
+      "    1:7DSR",
+      "    2:9DR",
+      "    3:9DSR",
+      "    4:M10W2",
+      text::kUsageLuhn,
+      "    6:M10W3",
+      "    7:M11",
+      text::kUsageWeightedM11,
+      "    9:M16",
+      "   10:M43",
+  };
+  std::string s;
+  for (std::size_t k = 0; k < kLines.size(); ++k) {
+    if (k != 0) s.append(text::kCrLf);
+    s.append(kLines[k]);
+  }
+  s.append(text::kCrLf);
+  return s;
+}
+
+std::string FailureReport(const Failure& failure, std::string_view module, std::uint32_t offset) {
+  std::array<char, 9> address{};
+  std::snprintf(address.data(), address.size(), "%08X", static_cast<unsigned>(offset));
+  std::string report(failure.kind);
+  report.append(text::kReportRaisedIn).append(module).append(text::kReportAt);
+  report.append(address.data(), 8).append(text::kReportOccurred).append(text::kCrLf);
+  report.append(failure.message);
+  if (!failure.message.empty() && failure.message.back() != '.') report.push_back('.');
+  report.append(text::kCrLf);
+  // A long message (a long argument) is cut at a fixed size, even inside a character.
+  if (report.size() > kReportLimit) report.resize(kReportLimit);
+  report.append(text::kCrLf);
+  return report;
+}
+
+int Main(int argc, char** argv) {
+  platform::Initialize();
+  try {
+    return Run(platform::Arguments(argc, argv));
+  } catch (const Failure& failure) {
+    platform::WriteReport(FailureReport(failure, platform::ProgramName(argc, argv),
+                                        platform::ImageOffset(failure.place)));
+    return 1;
+  }
+}
+
+}  // namespace talvo::driver

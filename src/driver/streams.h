@@ -1,0 +1,29 @@
+// Where row processing reads its bytes from and writes them to: the open files in a run, or
+// memory in tests and fuzzing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace talvo::driver {
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Up to `size` bytes; 0 bytes with code 0 is the end.
+  virtual platform::IoResult Read(char* data, std::size_t size) = 0;
+  // Closes the source and opens it again at its start; returns an I/O code, 0 on success.
+  virtual int Reopen() = 0;
+};
+
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual platform::IoResult Write(const char* data, std::size_t size) = 0;
+  // Cuts what was written back to `size` bytes, where the sink can.
+  virtual void Truncate(std::uint64_t size) = 0;
+};
+
+}  // namespace talvo::driver

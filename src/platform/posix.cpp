@@ -1,0 +1,235 @@
+// POSIX side of the platform seam.
+//
+// Windows gives talvo sharing modes and its own error numbers; here sharing is built from
+// flock (a shared lock on the input, an exclusive one on the output) and errno is mapped onto
+// the Windows numbers that the console texts are keyed on.
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "text/cp932.h"
+
+extern "C" char __executable_start[];  // start of the program image, from the linker
+
+namespace talvo::platform {
+namespace {
+
+constexpr int kFileNotFound = 2;
+constexpr int kPathNotFound = 3;
+constexpr int kTooManyOpenFiles = 4;
+constexpr int kAccessDenied = 5;
+constexpr int kInvalidHandle = 6;
+constexpr int kSharingViolation = 32;
+constexpr int kFileExists = 80;
+constexpr int kInvalidParameter = 87;
+constexpr int kBrokenPipe = 109;
+constexpr int kDiskFull = 112;
+constexpr int kBusy = 170;
+constexpr int kFilenameTooLong = 206;
+constexpr int kFileTooLarge = 223;
+constexpr int kNotReady = 21;
+constexpr int kIoDevice = 1117;
+constexpr int kGeneralFailure = 31;
+
+std::string CString(std::string_view s) { return std::string(s); }
+
+bool ParentExists(std::string_view path) {
+  const std::size_t slash = text::FindLastByte(path, '/');
+  if (slash == std::string_view::npos) return true;  // relative to the working directory
+  const std::string parent = slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
+  struct stat st;
+  return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The Windows number for an errno. `path` tells "file not found" from "path not found".
+int MapErrno(int err, std::string_view path = {}) {
+  switch (err) {
+    case 0: return kGeneralFailure;
+    case ENOENT: return path.empty() || ParentExists(path) ? kFileNotFound : kPathNotFound;
+    case ENOTDIR: return kPathNotFound;
+    case EMFILE:
+    case ENFILE: return kTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return kAccessDenied;
+    case EBADF: return kInvalidHandle;
+    case EWOULDBLOCK:
+    case ETXTBSY: return kSharingViolation;
+    case EEXIST: return kFileExists;
+    case EINVAL: return kInvalidParameter;
+    case EPIPE: return kBrokenPipe;
+    case ENOSPC:
+    case EDQUOT: return kDiskFull;
+    case EBUSY: return kBusy;
+    case ENAMETOOLONG:
+    case ELOOP: return kFilenameTooLong;
+    case EFBIG: return kFileTooLarge;
+    case ENXIO:
+    case ENODEV: return kNotReady;
+    case EIO: return kIoDevice;
+    default: return kGeneralFailure;
+  }
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+int Descriptor(Handle h) { return static_cast<int>(h); }
+
+IoResult WriteAll(int fd, const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return {done, MapErrno(errno)};
+    }
+    if (n == 0) return {done, kDiskFull};  // the system took nothing and said nothing
+    done += static_cast<std::size_t>(n);
+  }
+  return {done, 0};
+}
+
+}  // namespace
+
+void Initialize() {
+  // A closed pipe on standard output must come back as a write failure, not kill the process.
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int k = 1; k < argc; ++k) args.emplace_back(argv[k]);
+  return args;
+}
+
+std::string ProgramName(int argc, char** argv) {
+  if (argc < 1 || argv[0] == nullptr) return "talvo";
+  const std::string_view path = argv[0];
+  const std::size_t slash = text::FindLastByte(path, '/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+char DirectorySeparator() noexcept { return '/'; }
+
+bool IsExistingFile(std::string_view path) {
+  struct stat st;
+  return ::stat(CString(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool IsExistingDirectory(std::string_view path) {
+  if (path.empty()) return false;
+  struct stat st;
+  return ::stat(CString(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+OpenResult OpenInput(std::string_view path) {
+  const int fd = ::open(CString(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {-1, MapErrno(errno, path)};
+  // Others may go on reading; a run writing this file holds an exclusive lock and wins.
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    return {-1, kSharingViolation};
+  }
+  return {fd, 0};
+}
+
+OpenResult CreateOutput(std::string_view path, Handle input) {
+  const std::string name = CString(path);
+  struct stat in_st;
+  const bool have_input = ::fstat(Descriptor(input), &in_st) == 0;
+
+  struct stat st;
+  if (::stat(name.c_str(), &st) == 0) {
+    if (have_input && SameFile(st, in_st)) return {-1, kSharingViolation};
+    if (S_ISDIR(st.st_mode)) return {-1, kAccessDenied};
+    // A file without any write bit is read-only, whoever runs the program (root included).
+    if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+      return {-1, kAccessDenied};
+    }
+  }
+
+  // No O_TRUNC: the file is cut only once it is known to be ours, so a failed open leaves an
+  // existing file exactly as it was.
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return {-1, MapErrno(errno, path)};
+  struct stat out_st;
+  if (::fstat(fd, &out_st) != 0) {
+    const int code = MapErrno(errno);
+    ::close(fd);
+    return {-1, code};
+  }
+  if (have_input && SameFile(out_st, in_st)) {
+    ::close(fd);
+    return {-1, kSharingViolation};
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    return {-1, kSharingViolation};
+  }
+  if (S_ISREG(out_st.st_mode) && out_st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
+    const int code = MapErrno(errno);
+    ::close(fd);
+    return {-1, code};
+  }
+  return {fd, 0};
+}
+
+IoResult Read(Handle file, char* data, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(Descriptor(file), data, size);
+    if (n >= 0) return {static_cast<std::size_t>(n), 0};
+    if (errno != EINTR) return {0, MapErrno(errno)};
+  }
+}
+
+IoResult Write(Handle file, const char* data, std::size_t size) {
+  return WriteAll(Descriptor(file), data, size);
+}
+
+void Truncate(Handle file, std::uint64_t size) {
+  struct stat st;
+  if (::fstat(Descriptor(file), &st) == 0 && S_ISREG(st.st_mode)) {
+    (void)!::ftruncate(Descriptor(file), static_cast<off_t>(size));
+  }
+}
+
+int Close(Handle file) { return ::close(Descriptor(file)) == 0 ? 0 : MapErrno(errno); }
+
+int WriteStandardOutput(std::string_view bytes) {
+  return WriteAll(STDOUT_FILENO, bytes.data(), bytes.size()).code;
+}
+
+int WriteStandardError(std::string_view bytes) {
+  return WriteAll(STDERR_FILENO, bytes.data(), bytes.size()).code;
+}
+
+int WriteReport(std::string_view bytes) { return WriteStandardError(bytes); }
+
+int ReadStandardInputLine() {
+  // One byte at a time, so that nothing after the line is taken from a shared input.
+  for (;;) {
+    char c;
+    const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+    if (n == 0) return 0;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return MapErrno(errno);
+    }
+    if (c == '\n') return 0;
+  }
+}
+
+std::uint32_t ImageOffset(std::uintptr_t address) noexcept {
+  return static_cast<std::uint32_t>(address - reinterpret_cast<std::uintptr_t>(__executable_start));
+}
+
+}  // namespace talvo::platform

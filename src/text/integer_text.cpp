@@ -1,0 +1,82 @@
+#include "text/integer_text.h"
+
+#include <limits>
+
+#include "text/literals.h"
+
+namespace talvo::text {
+namespace {
+
+int HexValue(char c) noexcept {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Shared by both widths: `Bits` is 32 or 64. Works in unsigned arithmetic throughout so that
+// the two's-complement readings of hexadecimal and the negation of the most negative value are
+// defined behaviour.
+template <typename Signed>
+std::optional<Signed> Parse(std::string_view s) noexcept {
+  using Unsigned = std::make_unsigned_t<Signed>;
+  constexpr int kHexDigits = std::numeric_limits<Unsigned>::digits / 4;
+
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  while (i < n && s[i] == ' ') ++i;
+  bool negative = false;
+  if (i < n && (s[i] == '+' || s[i] == '-')) {
+    negative = s[i] == '-';
+    ++i;
+  }
+
+  bool hex = false;
+  if (i < n && (s[i] == '$' || s[i] == 'x' || s[i] == 'X')) {
+    hex = true;
+    ++i;
+  } else if (i + 1 < n && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    hex = true;
+    i += 2;
+  }
+  if (i == n) return std::nullopt;  // no digit after the sign or the prefix
+
+  Unsigned value = 0;
+  if (hex) {
+    int significant = 0;
+    for (; i < n; ++i) {
+      const int d = HexValue(s[i]);
+      if (d < 0) return std::nullopt;
+      if (significant > 0 || d != 0) ++significant;
+      if (significant > kHexDigits) return std::nullopt;
+      value = static_cast<Unsigned>((value << 4) | static_cast<Unsigned>(d));
+    }
+  } else {
+    // The magnitude may reach one past the positive maximum, for the most negative value.
+    const Unsigned limit = static_cast<Unsigned>(std::numeric_limits<Signed>::max()) + (negative ? 1u : 0u);
+    for (; i < n; ++i) {
+      const char c = s[i];
+      if (c < '0' || c > '9') return std::nullopt;
+      const auto d = static_cast<Unsigned>(c - '0');
+      if (value > (limit - d) / 10) return std::nullopt;
+      value = static_cast<Unsigned>(value * 10 + d);
+    }
+  }
+  if (negative) value = static_cast<Unsigned>(Unsigned{0} - value);
+  return static_cast<Signed>(value);
+}
+
+}  // namespace
+
+std::optional<std::int32_t> ParseInt(std::string_view s) noexcept { return Parse<std::int32_t>(s); }
+
+std::optional<std::int64_t> ParseInt64(std::string_view s) noexcept { return Parse<std::int64_t>(s); }
+
+std::string NotIntegerMessage(std::string_view s) {
+  std::string message;
+  message.reserve(kNotIntegerHead.size() + s.size() + kNotIntegerTail.size());
+  message.append(kNotIntegerHead).append(s).append(kNotIntegerTail);
+  return message;
+}
+
+}  // namespace talvo::text

@@ -1,0 +1,256 @@
+"""The end-to-end case table, shared by the native build and the Windows build under wine.
+
+Console texts are spelled here in Japanese and encoded to code page 932 by Python, apart from
+the program's own byte escapes, so a wrong byte on either side shows up.
+"""
+import os
+import shutil
+import stat
+from dataclasses import dataclass, field
+from typing import Callable, List, Optional, Union
+
+FIXTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixtures")
+
+
+def fixture(name):
+    with open(os.path.join(FIXTURES, name), "rb") as f:
+        return f.read()
+
+
+def sjis(text):
+    return text.encode("cp932")
+
+
+CRLF = b"\r\n"
+
+USAGE = CRLF.join(
+    sjis(line)
+    for line in [
+        "",
+        "talvo.exe i o f r w c",
+        "",
+        "i:入力CSVファイル名フルパス",
+        "o:出力CSVファイル名フルパス",
+        "f:項目行有無",
+        "    0:なし",
+        "    1:あり",
+        "r:処理対象列(何列目かを数値で指定)",
+        "w:書き込み列",
+        "    0:同列に上書き",
+        "    1:最後尾に列を追加",
+        "c:チェックデジット種別",
+        "    0:7DR",
+        "    1:7DSR",
+        "    2:9DR",
+        "    3:9DSR",
+        "    4:M10W2",
+        "    5:ルーンズM10W2",
+        "    6:M10W3",
+        "    7:M11",
+        "    8:加重M11",
+        "    9:M16",
+        "   10:M43",
+    ]
+) + CRLF
+
+CANNOT_OPEN = sjis("ファイルを開けません") + CRLF
+ACCESS_DENIED = sjis("ファイルへのアクセスが拒否されました") + CRLF + CANNOT_OPEN
+SHARING = sjis("I/O エラー (32)") + CRLF + CANNOT_OPEN
+MARKER = sjis(",文字列異常")
+
+
+def report(kind, message):
+    """The failure report; {module} and {address} are filled in by the runner."""
+    text = (
+        kind.encode()
+        + sjis(" がモジュール ")
+        + b"{module}"
+        + sjis(" の ")
+        + b"{address}"
+        + sjis(" で発生しました。")
+        + CRLF
+        + message
+    )
+    if message and not message.endswith(b"."):
+        text += b"."
+    return text + CRLF + CRLF
+
+
+def not_integer(text):
+    return report("EConvertError", b"'" + text + sjis("' は整数ではありません"))
+
+
+def io_report(code_text):
+    return report("EInOutError", sjis(code_text))
+
+
+def cut_report(kind, message):
+    """A report longer than 1024 bytes: cut after its 1024th byte, then CR LF."""
+
+    def build(module):
+        full = report(kind, message)[:-2].replace(b"{module}", module)
+        at = full.index(b"{address}")
+        filled = full.replace(b"{address}", b"00000000")[:1024]
+        return filled[:at] + b"{address}" + filled[at + 8 :] + CRLF
+
+    return build
+
+
+@dataclass
+class Context:
+    """What a case's setup may touch."""
+
+    folder: str
+    in_path: str
+    out_path: str
+    windows: bool
+
+
+@dataclass
+class Case:
+    name: str
+    args: List[bytes]
+    input: Optional[bytes] = b""
+    output: Optional[bytes] = None  # None: no output file may be created (or changed)
+    stdout: bytes = b""
+    stderr: Union[bytes, Callable[[bytes], bytes]] = b""
+    status: int = 0
+    stdin: bytes = b""
+    existing_output: Optional[bytes] = None
+    setup: Optional[Callable[[Context], Optional[Callable[[], None]]]] = None
+    skip: Optional[Callable[[bool], Optional[str]]] = None
+    platforms: Optional[List[str]] = None  # None: every platform
+    check_output: bool = True
+    input_name: str = "in.csv"
+    output_name: str = "out.csv"
+
+
+def run(name, input, f, r, w, c, output, **kw):
+    """A run over {in} into {out} with the four settings."""
+    settings = [s if isinstance(s, bytes) else str(s).encode() for s in (f, r, w, c)]
+    return Case(name, [b"{in}", b"{out}"] + settings, input=input, output=output, **kw)
+
+
+def read_only(ctx):
+    os.chmod(ctx.out_path, stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
+    return lambda: os.chmod(ctx.out_path, stat.S_IRUSR | stat.S_IWUSR)
+
+
+def hard_link_output(ctx):
+    os.link(ctx.in_path, ctx.out_path)
+
+
+def no_dev_full(_windows):
+    return None if os.path.exists("/dev/full") else "this machine has no /dev/full"
+
+
+HEADER_INPUT = b"code,name\r\n123456,x\r\n1234,y\r\n"
+LONG_W = b"x" * 2000
+
+CASES = [
+    # --- header rules and write modes ---------------------------------------------------------
+    run("header_append", HEADER_INPUT, 1, 1, 1, 0,
+        b"code,name,OutPut\r\n123456,x,1234564\r\n1234,y,12342\r\n"),
+    run("header_overwrite", HEADER_INPUT, 1, 1, 0, 0, b"code,name\r\n1234564,x\r\n12342,y\r\n"),
+    run("no_header_last_line_without_end", b"123456,x\r\n1234,y", 0, 1, 1, 7,
+        b"123456,x,1234561\r\n1234,y,none\r\n"),
+    run("header_compared_as_text_w01", b"h,i\r\n5,x\r\n", 1, 1, b"01", 6, b"h,i\r\n5,x,55\r\n"),
+    run("header_flag_01_means_no_header", b"5,x\r\n", b"01", 1, 1, 6, b"5,x,55\r\n"),
+    run("header_flag_blank_1_means_no_header", b"5\r\n9,a\r\n", b" 1", 1, 1, 6,
+        b"5,55\r\n9,93,\r\n"),
+    run("empty_input_header_append", b"", 1, 1, 1, 6, b",OutPut\r\n"),
+    run("empty_input_header_overwrite", b"", 1, 1, 0, 6, b"\r\n"),
+    run("empty_input_no_header", b"", 0, 1, 1, 6, b""),
+    run("only_header_bad_w_never_converted", b"h,i\r\n", 1, 1, b"x", 6, b"h,i\r\n"),
+    run("append_shorter_and_longer_lines", b"h1,h2\r\n5\r\n9,a,b\r\n", 1, 1, 1, 6,
+        b"h1,h2,OutPut\r\n5,55\r\n9,a,93,\r\n"),
+    run("write_mode_2_puts_result_in_front", b"5,x\r\n9,y\r\n", 0, 1, 2, 4,
+        b"505,x\r\n929,y\r\n"),
+    run("overwrite_column_beyond_line", b"12,34\r\n", 0, 5, 0, 6, b"12,0\r\n"),
+    run("overwrite_column_0_goes_in_front", b"a,b\r\n", 0, 0, 0, 6, b"0a,b\r\n"),
+    run("append_column_negative", b"a,b\r\n", 0, -1, 1, 6, b"a,b,0\r\n"),
+    run("column_2147483647", b"a,b\r\n", 0, 2147483647, 0, 6, b"a,0\r\n"),
+    run("settings_as_lenient_integer_text", b"a,490123456789\r\n", 0, b"$2", b" 1", b"0x6",
+        b"a,490123456789,4901234567894\r\n"),
+    run("check_type_11_runs_nothing_append", b"a,b\r\n", 0, 1, 1, 11, b"a,b,\r\n"),
+    run("check_type_11_runs_nothing_overwrite", b"a,b\r\n", 0, 1, 0, 11, b",b\r\n"),
+    run("sample_fixture_m10w3", fixture("sample.csv"), 1, 1, 1, 6,
+        fixture("sample.m10w3.expected.csv")),
+    # --- every method family through the binary ----------------------------------------------
+    run("method_7dr", b"123456\r\n", 0, 1, 1, 0, b"123456,1234564\r\n"),
+    run("method_7dsr", b"123456\r\n", 0, 1, 1, 1, b"123456,1234563\r\n"),
+    run("method_9dr", b"123456\r\n", 0, 1, 1, 2, b"123456,1234563\r\n"),
+    run("method_9dsr", b"123456\r\n", 0, 1, 1, 3, b"123456,1234566\r\n"),
+    run("method_m10w2", b"490123456789\r\n", 0, 1, 1, 4, b"490123456789,4901234567898\r\n"),
+    run("method_luhn", b"7992739871\r\n", 0, 1, 1, 5, b"7992739871,79927398713\r\n"),
+    run("method_m10w3", b"490123456789\r\n", 0, 1, 1, 6, b"490123456789,4901234567894\r\n"),
+    run("method_m11", b"123456\r\n12345\r\n", 0, 1, 1, 7, b"123456,1234561\r\n12345,none\r\n"),
+    run("method_weighted_m11", b"123456789\r\n6\r\n", 0, 1, 1, 8,
+        b"123456789,1234567891\r\n6,60\r\n"),
+    run("method_m16", b"A1234B\r\nA\r\n", 0, 1, 1, 9, b"A1234B,A12345B\r\nA,0A\r\n"),
+    run("method_m43", b"CODE 39\r\nabc\r\n", 0, 1, 0, 10,
+        b"CODE 39R\r\nInput Character Error\r\n"),
+    run("method_remainder_errors", b"12\r\n123 \r\n" + b"1" * 37 + b"\r\n", 0, 1, 0, 0,
+        b"none\r\nInput Character Error\r\nInput Length Error\r\n"),
+    # --- the marker for a column or check type that is not integer text ----------------------
+    run("marker_bad_column_append", b"h,i\r\na,b\r\n", 1, b"x", 1, 6, b"h,i,OutPut\r\na,b,,\r\n"),
+    run("marker_bad_check_type_overwrite", b"a,b\r\n", 0, 1, 0, b"x", b",b" + MARKER + b"\r\n"),
+    run("marker_bad_check_type_append", b"a,b\r\nc\r\n", 0, 1, 1, b"6 ",
+        b"a,b,,\r\nc" + MARKER + b",\r\n"),
+    # --- line rules ---------------------------------------------------------------------------
+    run("lone_cr_is_dropped", b"12\r34\r\n", 0, 1, 1, 6, b"1234,12348\r\n"),
+    run("lf_alone_ends_a_line", b"5\n9\r\n\n", 0, 1, 1, 6, b"5,55\r\n9,93\r\n,0\r\n"),
+    run("eof_mark_at_line_start_ends_input", b"A\r\n\x1aB\r\nC\r\n", 0, 1, 1, 10, b"A,AA\r\n"),
+    run("eof_mark_inside_line_skips_its_rest", b"ABC\x1aDEF\r\nGHI", 0, 1, 1, 10,
+        b"ABC,ABCX\r\nGHI,GHI8\r\n"),
+    run("second_eof_mark_while_skipping_ends_input", b"AB\x1aX\x1aY\r\nCD\r\n", 0, 1, 1, 10,
+        b"AB,ABL\r\n"),
+    run("eof_mark_first_byte_with_header", b"\x1ah,i\r\n", 1, 1, 0, 6, b"\r\n"),
+    run("nul_is_an_ordinary_byte_in_fields", b"a\x00,b,C\r\n", 0, 3, 1, 10,
+        b"a\x00,b,C,CC\r\n"),
+    run("nul_in_value_is_a_character_error", b"12\x003\r\n", 0, 1, 1, 0,
+        b"12\x003,Input Character Error\r\n"),
+    run("lead_byte_takes_the_comma_after_it", b"\x81,123\r\n", 0, 2, 1, 6, b"\x81,123,0\r\n"),
+    run("double_byte_text_kept", sjis("表示,490123456789\r\n"), 0, 2, 0, 6,
+        sjis("表示,4901234567894\r\n")),
+    run("long_line_spans_blocks", b"9" * 3_000_000 + b"\r" + b"9" * 2_000_000 + b"\r\n", 0, 1, 1, 10,
+        b"9" * 5_000_000 + b"," + b"9" * 5_000_000 + b"R\r\n"),
+    # --- failure reports ----------------------------------------------------------------------
+    run("bad_column_with_overwrite_is_reported", b"a,b\r\n", 0, b"x", 0, 0, b"",
+        stderr=not_integer(b"x"), status=1),
+    run("bad_column_report_keeps_header", b"h,i\r\na,b\r\n", 1, b"x", 0, 0, b"h,i\r\n",
+        stderr=not_integer(b"x"), status=1),
+    run("bad_write_mode_is_reported", b"h,i\r\na,b\r\n", 1, 1, b"1x", 6, b"h,i\r\n",
+        stderr=not_integer(b"1x"), status=1),
+    run("long_report_is_cut_at_1024_bytes", b"a\r\n", 0, 1, LONG_W, 6, b"",
+        stderr=cut_report("EConvertError", b"'" + LONG_W + sjis("' は整数ではありません")),
+        status=1),
+    Case("full_disk_is_reported", [b"{in}", b"/dev/full", b"0", b"1", b"1", b"0"],
+        input=b"123456\r\n", stderr=io_report("I/O エラー (112)"), status=1,
+        skip=no_dev_full, platforms=["posix"]),
+    # --- start-up refusals and open failures --------------------------------------------------
+    Case("usage_no_arguments", [], stdout=USAGE, status=1),
+    Case("usage_five_arguments", [b"{in}", b"{out}", b"1", b"1", b"1"], stdout=USAGE, status=1),
+    Case("usage_seven_arguments", [b"{in}", b"{out}", b"1", b"1", b"1", b"6", b"x"],
+         stdout=USAGE, status=1),
+    Case("missing_input", [b"{dir}{sep}nothing.csv", b"{out}", b"1", b"1", b"1", b"6"],
+         input=None, stderr=sjis("入力ファイルが見つかりません: ") + b"{dir}{sep}nothing.csv\r\n",
+         status=1),
+    Case("input_is_a_directory", [b"{dir}", b"{out}", b"1", b"1", b"1", b"6"],
+         stderr=sjis("入力ファイルが見つかりません: ") + b"{dir}\r\n", status=1),
+    Case("output_without_directory", [b"{in}", b"out.csv", b"1", b"1", b"1", b"6"],
+         input=b"a\r\n", stderr=sjis("出力先フォルダが見つかりません: ") + b"out.csv\r\n", status=1),
+    Case("output_directory_missing", [b"{in}", b"{dir}{sep}no{sep}out.csv", b"1", b"1", b"1", b"6"],
+         input=b"a\r\n",
+         stderr=sjis("出力先フォルダが見つかりません: ") + b"{dir}{sep}no{sep}out.csv\r\n", status=1),
+    Case("output_is_input", [b"{in}", b"{in}", b"1", b"1", b"1", b"6"], input=b"h\r\n1\r\n",
+         stdout=SHARING, status=1, stdin=b"\n", check_output=False),
+    Case("output_is_a_directory", [b"{in}", b"{dir}", b"1", b"1", b"1", b"6"], input=b"h\r\n",
+         stdout=ACCESS_DENIED, status=1, check_output=False),
+    run("output_read_only_left_unchanged", b"h\r\n1\r\n", 1, 1, 1, 6, None,
+        existing_output=b"keep me\r\n", setup=read_only, stdout=ACCESS_DENIED, status=1),
+    run("output_hard_link_to_input", b"h\r\n1\r\n", 1, 1, 1, 6, None, setup=hard_link_output,
+        stdout=SHARING, status=1, check_output=False, platforms=["posix"]),
+    run("open_failure_pause_ends_at_end_of_input", b"h\r\n", 1, 1, 1, 6, None,
+        existing_output=b"x", setup=read_only, stdout=ACCESS_DENIED, status=1, stdin=b""),
+]

@@ -1,0 +1,179 @@
+#!/usr/bin/env python3
+"""Runs the end-to-end case table against one build of talvo, byte for byte.
+
+Every case writes its input file into a fresh folder, runs the program with its arguments,
+and compares the output file, standard output, standard error and exit status with what the
+case expects, and checks that the input file is unchanged.
+
+  run_cases.py --program build/talvo
+  run_cases.py --program build-windows/talvo.exe --wine wine   # the Windows build
+
+Paths in a case are written with placeholders: {in} the input file, {out} the output file,
+{dir} the case's folder, {sep} the directory separator. Under wine they become Windows paths on
+drive Z:, so one table serves both builds. In expected standard error, {module} is the program
+file's name and {address} stands for any 8 upper-case hexadecimal digits.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import cases as case_table  # noqa: E402
+
+
+class Host:
+    """How paths are spelled and the program is started for one build."""
+
+    def __init__(self, program, wine):
+        self.program = os.path.abspath(program)
+        self.wine = wine
+        self.module = os.path.basename(program).encode()
+        self.sep = b"\\" if wine else b"/"
+
+    def path(self, unix_path):
+        raw = os.fsencode(unix_path)
+        if self.wine:
+            return b"Z:" + raw.replace(b"/", b"\\")
+        return raw
+
+    def command(self, args):
+        if self.wine:
+            return [self.wine, self.program] + list(args)
+        return [self.program] + list(args)
+
+    def environment(self):
+        env = dict(os.environ)
+        if self.wine:
+            env.setdefault("WINEDEBUG", "-all")
+            env["LC_ALL"] = "ja_JP.UTF-8"
+        return env
+
+
+def expand(template, values):
+    out = template
+    for key, value in values.items():
+        out = out.replace(b"{" + key.encode() + b"}", value)
+    return out
+
+
+def stderr_matches(expected, actual, module):
+    pattern = re.escape(expected.replace(b"{module}", module))
+    pattern = pattern.replace(re.escape(b"{address}"), b"[0-9A-F]{8}")
+    return re.fullmatch(pattern, actual, re.DOTALL) is not None
+
+
+def show(data):
+    return repr(data[:400]) + (" ..." if len(data) > 400 else "")
+
+
+def run_case(case, host, work):
+    folder = os.path.join(work, case.name)
+    os.makedirs(folder)
+    in_path = os.path.join(folder, case.input_name)
+    out_path = os.path.join(folder, case.output_name)
+    if case.input is not None:
+        with open(in_path, "wb") as f:
+            f.write(case.input)
+    if case.existing_output is not None:
+        with open(out_path, "wb") as f:
+            f.write(case.existing_output)
+    values = {
+        "in": host.path(in_path),
+        "out": host.path(out_path),
+        "dir": host.path(folder),
+        "sep": host.sep,
+    }
+    context = case_table.Context(folder, in_path, out_path, host.wine is not None)
+    cleanup = case.setup(context) if case.setup else None
+    args = [expand(a, values) for a in case.args]
+    try:
+        proc = subprocess.run(
+            host.command(args),
+            input=case.stdin,
+            capture_output=True,
+            cwd=folder,
+            env=host.environment(),
+            timeout=120,
+        )
+    finally:
+        if cleanup:
+            cleanup()
+
+    problems = []
+    if proc.returncode != case.status:
+        problems.append(f"exit status {proc.returncode}, expected {case.status}")
+    expected_stdout = expand(case.stdout, values)
+    if proc.stdout != expected_stdout:
+        problems.append(f"stdout {show(proc.stdout)}\n      expected {show(expected_stdout)}")
+    expected_stderr = case.stderr(host.module) if callable(case.stderr) else case.stderr
+    expected_stderr = expand(expected_stderr, values)
+    if not stderr_matches(expected_stderr, proc.stderr, host.module):
+        problems.append(f"stderr {show(proc.stderr)}\n      expected {show(expected_stderr)}")
+    if case.input is not None and os.path.isfile(in_path):
+        with open(in_path, "rb") as f:
+            if f.read() != case.input:
+                problems.append("the input file was changed")
+    if case.check_output:
+        if case.output is None:
+            if os.path.exists(out_path) and case.existing_output is None:
+                problems.append("an output file was created")
+            elif case.existing_output is not None:
+                with open(out_path, "rb") as f:
+                    if f.read() != case.existing_output:
+                        problems.append("the existing output file was changed")
+        elif not os.path.isfile(out_path):
+            problems.append("no output file")
+        else:
+            with open(out_path, "rb") as f:
+                actual = f.read()
+            if actual != case.output:
+                problems.append(f"output {show(actual)}\n      expected {show(case.output)}")
+    return problems
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--wine", help="wine command; runs a Windows build under it")
+    parser.add_argument("--only", help="regular expression over case names")
+    parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    opts = parser.parse_args()
+
+    host = Host(opts.program, opts.wine)
+    selected = [
+        c
+        for c in case_table.CASES
+        if (not opts.only or re.search(opts.only, c.name))
+        and (c.platforms is None or ("windows" if opts.wine else "posix") in c.platforms)
+    ]
+    work = tempfile.mkdtemp(prefix="talvo-e2e-")
+    failed = skipped = 0
+    try:
+        for case in selected:
+            reason = case.skip(host.wine is not None) if case.skip else None
+            if reason:
+                skipped += 1
+                print(f"SKIP {case.name}: {reason}")
+                continue
+            problems = run_case(case, host, work)
+            if problems:
+                failed += 1
+                print(f"FAIL {case.name}")
+                for p in problems:
+                    print(f"    {p}")
+    finally:
+        if opts.keep:
+            print(f"work folder kept: {work}")
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+    passed = len(selected) - failed - skipped
+    print(f"{passed} passed, {failed} failed, {skipped} skipped")
+    return 1 if failed or passed == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
