@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/failure.h"
+#include "driver/line_reader.h"
+#include "driver/line_writer.h"
+
+namespace {
+
+using namespace std::string_literals;
+using talvo::driver::ByteSink;
+using talvo::driver::ByteSource;
+using talvo::driver::Failure;
+using talvo::driver::LineReader;
+using talvo::driver::LineWriter;
+using talvo::platform::IoResult;
+
+class StringSource final : public ByteSource {
+ public:
+  explicit StringSource(std::string bytes, int fail_at_read = -1)
+      : bytes_(std::move(bytes)), fail_at_read_(fail_at_read) {}
+  IoResult Read(char* data, std::size_t size) override {
+    if (reads_++ == fail_at_read_) return {0, 1117};
+    const std::size_t n = std::min(size, bytes_.size() - pos_);
+    std::memcpy(data, bytes_.data() + pos_, n);
+    pos_ += n;
+    return {n, 0};
+  }
+  int Reopen() override {
+    pos_ = 0;
+    return 0;
+  }
+
+ private:
+  std::string bytes_;
+  std::size_t pos_ = 0;
+  int reads_ = 0;
+  int fail_at_read_;
+};
+
+std::vector<std::string> ReadAll(const std::string& bytes, std::size_t block) {
+  StringSource source(bytes);
+  LineReader reader(source, block);
+  std::vector<std::string> lines;
+  while (!reader.AtEnd()) lines.emplace_back(reader.ReadLine());
+  EXPECT_EQ(reader.ReadLine(), "") << "reading at the end gives an empty line";
+  return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+struct ReaderRow {
+  std::string bytes;
+  Lines lines;
+};
+
+// clang-format off
+const ReaderRow kReaderRows[] = {
+    /*  0 */ {"",                           {}},
+    /*  1 */ {"a",                          {"a"}},
+    /*  2 */ {"a\r\nb\r\n",                 {"a", "b"}},
+    /*  3 */ {"a\nb",                       {"a", "b"}},
+    /*  4 */ {"\r\n\r\n",                   {"", ""}},
+    /*  5 */ {"ab\rcd\r\n",                 {"abcd"}},           // a lone CR is dropped
+    /*  6 */ {"ab\r",                       {"ab"}},
+    /*  7 */ {"\r\r\r\n",                   {""}},
+    /*  8 */ {"a\r\n\x1a" "b\r\nc\r\n",     {"a"}},              // 0x1A at a line start ends the input
+    /*  9 */ {"\x1a" "abc",                 {}},
+    /* 10 */ {"abc\x1a" "def\r\nghi",       {"abc", "ghi"}},     // inside a line: the rest is skipped
+    /* 11 */ {"ab\x1aX\x1aY\r\nCD\r\n",     {"ab"}},             // a second 0x1A while skipping ends it
+    /* 12 */ {"ab\x1a\r\ncd",               {"ab", "cd"}},
+    /* 13 */ {"ab\x1a",                     {"ab"}},
+    /* 14 */ {"a\0b\r\n\0"s,                {"a\0b"s, "\0"s}},  // NUL is an ordinary byte
+    /* 15 */ {"\x81\r\n\x82\n",             {"\x81", "\x82"}},   // no stepping in line ends
+    /* 16 */ {"a\r\n\x1a",                  {"a"}},
+};
+// clang-format on
+
+TEST(LineReader, LineRulesAtEveryBlockSize) {
+  for (std::size_t k = 0; k < std::size(kReaderRows); ++k) {
+    for (std::size_t block : {1u, 2u, 3u, 5u, 1u << 20}) {
+      EXPECT_EQ(ReadAll(kReaderRows[k].bytes, block), kReaderRows[k].lines)
+          << "row " << k << " block " << block;
+    }
+  }
+}
+
+TEST(LineReader, LongLineAcrossManyBlocks) {
+  const std::string line = std::string(100000, 'x') + "\r" + std::string(100000, 'y');
+  const Lines expected{std::string(100000, 'x') + std::string(100000, 'y'), "z"};
+  EXPECT_EQ(ReadAll(line + "\r\nz", 4096), expected);
+}
+
+TEST(LineReader, ReadFailureIsAnInOutError) {
+  StringSource source("a\r\nb\r\n", 1);
+  LineReader reader(source, 3);
+  EXPECT_EQ(reader.ReadLine(), "a");
+  try {
+    reader.ReadLine();
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.kind, "EInOutError");
+    EXPECT_EQ(failure.message, "I/O \x83G\x83\x89\x81[ (1117)");
+  }
+}
+
+// A sink that takes `room` bytes in all and then fails as a full disk does.
+class FillingSink final : public ByteSink {
+ public:
+  explicit FillingSink(std::size_t room) : room_(room) {}
+  IoResult Write(const char* data, std::size_t size) override {
+    const std::size_t n = std::min(size, room_ - bytes.size());
+    bytes.append(data, n);
+    return {n, n == size ? 0 : 112};
+  }
+  void Truncate(std::uint64_t size) override { bytes.resize(size); }
+  std::string bytes;
+
+ private:
+  std::size_t room_;
+};
+
+// Whatever the room and the block, the file holds only whole lines: the piece of a line that
+// fitted is cut off again before the failure is told.
+TEST(LineWriter, FullDiskLeavesOnlyCompleteLines) {
+  for (std::size_t room : {0u, 1u, 4u, 5u, 9u, 10u, 11u, 100u}) {
+    for (std::size_t block : {1u, 8u, 64u}) {
+      FillingSink sink(room);
+      LineWriter writer(sink, block);
+      bool failed = false;
+      try {
+        for (const char* line : {"abc", "de", "fghij"}) {
+          writer.Append(line);
+          writer.EndLine();
+        }
+        writer.Flush();
+      } catch (const Failure& failure) {
+        failed = true;
+        EXPECT_EQ(failure.message, "I/O \x83G\x83\x89\x81[ (112)");
+        writer.FlushCompleteLinesQuietly();
+      }
+      const std::string all = "abc\r\nde\r\nfghij\r\n";
+      EXPECT_EQ(failed, room < all.size()) << room << "/" << block;
+      EXPECT_TRUE(all.starts_with(sink.bytes)) << room << "/" << block;
+      EXPECT_TRUE(sink.bytes.empty() || sink.bytes.ends_with("\r\n")) << room << "/" << block;
+    }
+  }
+}
+
+TEST(LineWriter, QuietFlushDropsAnUnfinishedLine) {
+  FillingSink sink(1000);
+  LineWriter writer(sink, 1 << 20);
+  writer.Append("done");
+  writer.EndLine();
+  writer.Append("half");
+  writer.FlushCompleteLinesQuietly();
+  EXPECT_EQ(sink.bytes, "done\r\n");
+}
+
+}  // namespace
