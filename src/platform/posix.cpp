@@ -149,12 +149,14 @@ OpenResult CreateOutput(std::string_view path, Handle input) {
 
   struct stat st;
   if (::stat(name.c_str(), &st) == 0) {
-    if (have_input && SameFile(st, in_st)) return {-1, kSharingViolation};
+    // Refused for what the file is before anyone else's use of it is looked at, as Windows
+    // checks access before sharing. A file without any write bit is read-only, whoever runs the
+    // program (root included).
     if (S_ISDIR(st.st_mode)) return {-1, kAccessDenied};
-    // A file without any write bit is read-only, whoever runs the program (root included).
     if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
       return {-1, kAccessDenied};
     }
+    if (have_input && SameFile(st, in_st)) return {-1, kSharingViolation};
   }
 
   // No O_TRUNC: the file is cut only once it is known to be ours, so a failed open leaves an
