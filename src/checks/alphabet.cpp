@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
+#include "checks/check_result.h"
 #include "text/literals.h"
 
 namespace talvo::checks {
@@ -28,48 +30,45 @@ constexpr ValueTable MakeValueTable(std::string_view alphabet) {
 constexpr ValueTable kNw7Values = MakeValueTable(kNw7);
 constexpr ValueTable kCode39Values = MakeValueTable(kCode39);
 
-// Sum of the values of all bytes, reduced by modulus as it goes so no length can overflow it;
-// kNotInAlphabet when a byte is outside the alphabet.
+// Sum of the values of all bytes by modulus; kNotInAlphabet when a byte is outside the
+// alphabet. The sum is reduced once at the end: no length that fits in memory overflows it.
 int SumMod(std::string_view value, const ValueTable& table, int modulus) {
-  int sum = 0;
+  std::uint64_t sum = 0;
   for (const char c : value) {
     const int v = table[static_cast<unsigned char>(c)];
     if (v == kNotInAlphabet) return kNotInAlphabet;
-    sum = (sum + v) % modulus;
+    sum += static_cast<std::uint64_t>(v);
   }
-  return sum;
+  return static_cast<int>(sum % static_cast<std::uint64_t>(modulus));
 }
 
 }  // namespace
 
-std::string CheckM16(std::string_view value) {
+void CheckM16(std::string_view value, std::string& result) {
   constexpr int kModulus = 16;
   const int sum = SumMod(value, kNw7Values, kModulus);
-  if (sum == kNotInAlphabet) return std::string(text::kInputCharacterError);
+  if (sum == kNotInAlphabet) {
+    result.assign(text::kInputCharacterError);
+    return;
+  }
   const char check = kNw7[static_cast<std::size_t>((kModulus - sum) % kModulus)];
 
   // The check character goes before the stop letter, which stays last.
-  std::string result;
-  result.reserve(value.size() + 1);
   if (value.empty()) {
-    result.push_back(check);
+    SetResult(result, {}, std::string_view(&check, 1));
   } else {
-    result.append(value.substr(0, value.size() - 1));
-    result.push_back(check);
-    result.push_back(value.back());
+    SetResult(result, value, std::string_view(&check, 1));
+    std::swap(result[value.size() - 1], result[value.size()]);
   }
-  return result;
 }
 
-std::string CheckM43(std::string_view value) {
+void CheckM43(std::string_view value, std::string& result) {
   const int sum = SumMod(value, kCode39Values, 43);
-  if (sum == kNotInAlphabet) return std::string(text::kInputCharacterError);
-
-  std::string result;
-  result.reserve(value.size() + 1);
-  result.append(value);
-  result.push_back(kCode39[static_cast<std::size_t>(sum)]);
-  return result;
+  if (sum == kNotInAlphabet) {
+    result.assign(text::kInputCharacterError);
+    return;
+  }
+  SetResult(result, value, kCode39.substr(static_cast<std::size_t>(sum), 1));
 }
 
 }  // namespace talvo::checks

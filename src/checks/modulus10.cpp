@@ -2,31 +2,69 @@
 
 #include <cstdint>
 
+#include "checks/check_result.h"
+#include "text/byte_words.h"
 #include "text/literals.h"
 
 namespace talvo::checks {
 
-std::string CheckM10(std::string_view value, int weight, bool digitSum) {
-  // Only the sum's last digit matters; keeping it reduced means no length can overflow it.
-  unsigned sum = 0;
+void CheckM10(std::string_view value, int weight, bool digitSum, std::string& result) {
+  // The digits that take the weight (the rightmost and every second one to its left) and the
+  // others are summed apart and weighted once at the end; the sums cannot overflow for any
+  // length that fits in memory. A bad byte anywhere gives the same error word as the first bad
+  // one, so the bytes are tested all together rather than one by one in order.
   const std::size_t length = value.size();
-  for (std::size_t i = 0; i < length; ++i) {
-    const auto byte = static_cast<unsigned char>(value[i]);
-    if (byte < '0' || byte > '9') return std::string(text::kInputCharacterError);
-    const unsigned digit = byte - unsigned{'0'};
-    // The rightmost digit and every second one to its left take the weight.
-    const bool weighted = (length - 1 - i) % 2 == 0;
-    unsigned product = weighted ? digit * static_cast<unsigned>(weight) : digit;
-    if (digitSum && product >= 10) product = product / 10 + product % 10;
-    sum = (sum + product) % 10;
+  std::uint64_t weighted = 0;
+  std::uint64_t plain = 0;
+  unsigned bad = 0;
+  const auto digit = [&](std::size_t i) {
+    const auto d = static_cast<unsigned char>(value[i] - '0');
+    bad |= d > 9 ? 1u : 0u;
+    return d > 9 ? 0u : d;
+  };
+  std::size_t i = length;
+  if (digitSum) {
+    // Each weighted product is summed by its digits.
+    const auto w = static_cast<unsigned>(weight);
+    const auto digits_of = [](unsigned p) { return p >= 10 ? p / 10 + p % 10 : p; };
+    for (; i >= 2; i -= 2) {
+      weighted += digits_of(digit(i - 1) * w);
+      plain += digit(i - 2);
+    }
+    if (i == 1) weighted += digits_of(digit(0) * w);
+  } else {
+    if constexpr (text::words::kEnabled) {
+      // Eight digits at a time from the right end. Stepping by eight keeps the rightmost byte
+      // of each word weighted, and with it the bytes two, four and six to its left: in a
+      // little-endian word, bytes 7, 5, 3 and 1. Each half is summed across the word in one
+      // multiplication; a word with any byte outside '0'-'9' is caught as a whole.
+      constexpr std::uint64_t kZeros = 0x3030303030303030u;
+      constexpr std::uint64_t kAboveNine = 0x4646464646464646u;  // lifts ':' and up to 0x80
+      constexpr std::uint64_t kLanes = 0x00FF00FF00FF00FFu;
+      constexpr std::uint64_t kSumLanes = 0x0001000100010001u;
+      const char* p = value.data();
+      for (; i >= 8; i -= 8) {
+        const std::uint64_t w = text::words::Load(p + i - 8);
+        bad |= (((w + kAboveNine) | (w - kZeros) | w) & text::words::kHighBits) != 0 ? 1u : 0u;
+        const std::uint64_t d = w - kZeros;
+        weighted += (((d >> 8) & kLanes) * kSumLanes) >> 48;
+        plain += ((d & kLanes) * kSumLanes) >> 48;
+      }
+    }
+    for (; i >= 2; i -= 2) {
+      weighted += digit(i - 1);
+      plain += digit(i - 2);
+    }
+    if (i == 1) weighted += digit(0);
+    weighted *= static_cast<unsigned>(weight);
   }
-  const char check = static_cast<char>('0' + (10 - sum) % 10);
-
-  std::string result;
-  result.reserve(length + 1);
-  result.append(value);
-  result.push_back(check);
-  return result;
+  if (bad != 0) {
+    result.assign(text::kInputCharacterError);
+    return;
+  }
+  const auto last = static_cast<unsigned>((weighted + plain) % 10);
+  const char check = static_cast<char>('0' + (last == 0 ? 0 : 10 - last));
+  SetResult(result, value, std::string_view(&check, 1));
 }
 
 }  // namespace talvo::checks

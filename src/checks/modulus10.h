@@ -9,6 +9,13 @@ namespace talvo::checks {
 // Weights the digits alternately with `weight` (2 or 3, on the rightmost digit) and 1, sums the
 // products (by their digits when `digitSum`, the Luhn rule) and appends the digit that brings
 // the sum to a multiple of 10. Any byte that is not '0'-'9' gives "Input Character Error".
-std::string CheckM10(std::string_view value, int weight, bool digitSum);
+// Writes the result into `result`, reusing its storage, so that a caller going from line to line
+// does not allocate for every value; `value` must not view `result`.
+void CheckM10(std::string_view value, int weight, bool digitSum, std::string& result);
+inline std::string CheckM10(std::string_view value, int weight, bool digitSum) {
+  std::string result;
+  CheckM10(value, weight, digitSum, result);
+  return result;
+}
 
 }  // namespace talvo::checks

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "checks/check_result.h"
 #include "text/integer_text.h"
 #include "text/literals.h"
 
@@ -42,12 +43,21 @@ std::optional<std::int64_t> ValueRemainder(std::string_view value, std::int64_t 
 
 }  // namespace
 
-std::string CheckDR(std::string_view value, int modulus, bool subtract) {
-  if (value.size() < kMinLength) return std::string(text::kNone);
-  if (value.size() > kMaxLength) return std::string(text::kInputLengthError);
+void CheckDR(std::string_view value, int modulus, bool subtract, std::string& result) {
+  if (value.size() < kMinLength) {
+    result.assign(text::kNone);
+    return;
+  }
+  if (value.size() > kMaxLength) {
+    result.assign(text::kInputLengthError);
+    return;
+  }
 
   const auto remainder = ValueRemainder(value, modulus);
-  if (!remainder) return std::string(text::kInputCharacterError);
+  if (!remainder) {
+    result.assign(text::kInputCharacterError);
+    return;
+  }
 
   // A negative value keeps its negative remainder, so DSR can give more than the modulus.
   const std::int64_t check = subtract ? modulus - *remainder : *remainder;
@@ -57,11 +67,7 @@ std::string CheckDR(std::string_view value, int modulus, bool subtract) {
   (void)ec;  // a remainder below the modulus always fits
   const auto checkLength = static_cast<std::size_t>(end - digits);
 
-  std::string result;
-  result.reserve(value.size() + checkLength);
-  result.append(value);
-  result.append(digits, checkLength);
-  return result;
+  SetResult(result, value, std::string_view(digits, checkLength));
 }
 
 }  // namespace talvo::checks

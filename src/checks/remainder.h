@@ -10,6 +10,13 @@ namespace talvo::checks {
 // and appends its remainder by `modulus` (7 or 9), or modulus minus the remainder when
 // `subtract` is set. Gives "none" below 3 bytes, "Input Length Error" above 36 and
 // "Input Character Error" when a part is not integer text. Never throws.
-std::string CheckDR(std::string_view value, int modulus, bool subtract);
+// Writes the result into `result`, reusing its storage, so that a caller going from line to line
+// does not allocate for every value; `value` must not view `result`.
+void CheckDR(std::string_view value, int modulus, bool subtract, std::string& result);
+inline std::string CheckDR(std::string_view value, int modulus, bool subtract) {
+  std::string result;
+  CheckDR(value, modulus, subtract, result);
+  return result;
+}
 
 }  // namespace talvo::checks

@@ -7,8 +7,6 @@
 namespace talvo::driver {
 namespace {
 
-constexpr char kEndOfFile = '\x1A';
-
 const char* Find(const char* begin, const char* end, char c) {
   return static_cast<const char*>(std::memchr(begin, c, static_cast<std::size_t>(end - begin)));
 }
@@ -25,35 +23,49 @@ void AppendWithoutCr(std::string& out, const char* begin, const char* end) {
 }  // namespace
 
 LineReader::LineReader(ByteSource& source, std::size_t block)
-    : source_(source), buffer_(block == 0 ? 1 : block) {}
+    : source_(source),
+      buffer_(std::make_unique_for_overwrite<char[]>(block == 0 ? 1 : block)),
+      capacity_(block == 0 ? 1 : block) {}
 
 bool LineReader::Fill() {
   if (eof_) return false;
-  const platform::IoResult r = source_.Read(buffer_.data(), buffer_.size());
+  const platform::IoResult r = source_.Read(buffer_.get(), capacity_);
   if (r.code != 0) ThrowIoFailure(r.code);
   pos_ = 0;
   end_ = r.bytes;
+  FindMark();
   if (r.bytes == 0) eof_ = true;
   return r.bytes != 0;
 }
 
-void LineReader::Restart() {
-  pos_ = end_ = 0;
-  eof_ = ended_ = false;
+void LineReader::FindMark() {
+  const char* begin = buffer_.get() + pos_;
+  const char* mark = Find(begin, buffer_.get() + end_, kEndOfFile);
+  mark_ = mark == nullptr ? end_ : static_cast<std::size_t>(mark - buffer_.get());
 }
 
-bool LineReader::AtEnd() {
-  if (ended_) return true;
-  if (pos_ == end_ && !Fill()) return true;
-  if (buffer_[pos_] == kEndOfFile) ended_ = true;
-  return ended_;
+std::string_view LineReader::TakeWholeLines() {
+  if (AtEnd()) return {};
+  if (mark_ < pos_) FindMark();
+  // Up to the first 0x1A, or the end of what the block holds; the LF looked for forwards first,
+  // so that a block inside one long line costs one memchr.
+  const std::string_view free(buffer_.get() + pos_, mark_ - pos_);
+  if (Find(free.data(), free.data() + free.size(), '\n') == nullptr) return {};
+  const std::string_view lines = free.substr(0, free.rfind('\n') + 1);
+  pos_ += lines.size();
+  return lines;
+}
+
+void LineReader::Restart() {
+  pos_ = end_ = mark_ = 0;
+  eof_ = ended_ = false;
 }
 
 void LineReader::SkipRestOfLine() {
   for (;;) {
     if (pos_ == end_ && !Fill()) return;
-    const char* begin = buffer_.data() + pos_;
-    const char* end = buffer_.data() + end_;
+    const char* begin = buffer_.get() + pos_;
+    const char* end = buffer_.get() + end_;
     const char* lf = Find(begin, end, '\n');
     const char* stop = lf != nullptr ? lf : end;
     if (Find(begin, stop, kEndOfFile) != nullptr) {
@@ -61,27 +73,26 @@ void LineReader::SkipRestOfLine() {
       return;
     }
     if (lf != nullptr) {
-      pos_ = static_cast<std::size_t>(lf + 1 - buffer_.data());
+      pos_ = static_cast<std::size_t>(lf + 1 - buffer_.get());
       return;
     }
     pos_ = end_;
   }
 }
 
-std::string_view LineReader::ReadLine() {
-  if (AtEnd()) return {};
+std::string_view LineReader::GatherLine() {
   line_.clear();
   bool spans = false;  // the line is being gathered in line_
   for (;;) {
     if (pos_ == end_ && !Fill()) return line_;  // the last line has no line end
-    const char* begin = buffer_.data() + pos_;
-    const char* end = buffer_.data() + end_;
+    const char* begin = buffer_.get() + pos_;
+    const char* end = buffer_.get() + end_;
     const char* lf = Find(begin, end, '\n');
     const char* stop = lf != nullptr ? lf : end;
     const char* eof_mark = Find(begin, stop, kEndOfFile);
     if (eof_mark != nullptr) {
       AppendWithoutCr(line_, begin, eof_mark);
-      pos_ = static_cast<std::size_t>(eof_mark + 1 - buffer_.data());
+      pos_ = static_cast<std::size_t>(eof_mark + 1 - buffer_.get());
       SkipRestOfLine();
       return line_;
     }
@@ -91,7 +102,7 @@ std::string_view LineReader::ReadLine() {
       pos_ = end_;
       continue;
     }
-    pos_ = static_cast<std::size_t>(lf + 1 - buffer_.data());
+    pos_ = static_cast<std::size_t>(lf + 1 - buffer_.get());
     // The common line lies whole in the block, with at most the CR of its CR LF: hand it out
     // where it stands.
     const char* content_end = (lf > begin && lf[-1] == '\r') ? lf - 1 : lf;

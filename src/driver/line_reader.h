@@ -8,11 +8,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "driver/streams.h"
+#include "text/byte_words.h"
 
 namespace talvo::driver {
 
@@ -22,24 +24,59 @@ class LineReader {
 
   explicit LineReader(ByteSource& source, std::size_t block = kDefaultBlock);
 
-  // True when no byte remains or the next byte is 0x1A.
-  bool AtEnd();
+  // True when no byte remains or the next byte is 0x1A. Throws Failure on a read failure.
+  bool AtEnd() {
+    if (ended_) return true;
+    if (pos_ == end_ && !Fill()) return true;
+    if (buffer_[pos_] == kEndOfFile) ended_ = true;
+    return ended_;
+  }
 
   // The next line without its line end; valid until the next call. Throws Failure on a read
   // failure.
-  std::string_view ReadLine();
+  std::string_view ReadLine() {
+    if (AtEnd()) return {};
+    // The common line lies whole in the block, ends in LF or CR LF and holds no other CR and
+    // no 0x1A: it is handed out where it stands. Anything else is gathered.
+    const char* begin = buffer_.get() + pos_;
+    const char* end = buffer_.get() + end_;
+    // Lines are short and every one ends in CR or LF, so both are sought in one pass.
+    const char* brk = text::words::FindEither(begin, end, '\r', '\n');
+    const char* lf = brk;
+    if (brk != end && *brk == '\r') lf = (end - brk >= 2 && brk[1] == '\n') ? brk + 1 : end;
+    if (lf != end) {
+      const auto content_end = static_cast<std::size_t>(brk - buffer_.get());
+      if (mark_ < pos_) FindMark();
+      if (mark_ >= content_end) {
+        pos_ = static_cast<std::size_t>(lf + 1 - buffer_.get());
+        return {begin, static_cast<std::size_t>(brk - begin)};
+      }
+    }
+    return GatherLine();
+  }
+
+  // The whole lines that follow in the block, with their line ends, up to the first 0x1A;
+  // empty when there are none. They count as read; the caller splits them as ReadLine would,
+  // at each LF and with every CR dropped. Handing them out together lets the caller share
+  // them out between threads.
+  std::string_view TakeWholeLines();
 
   // Forgets everything read so far; the source has been opened again at its start.
   void Restart();
 
  private:
+  static constexpr char kEndOfFile = '\x1A';
   bool Fill();
+  void FindMark();
+  std::string_view GatherLine();
   void SkipRestOfLine();
 
   ByteSource& source_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;  // left uninitialised: only what is read is touched
+  std::size_t capacity_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
+  std::size_t mark_ = 0;  // first 0x1A at or after pos_ when mark_ >= pos_; end_ when none
   bool eof_ = false;    // the source has no more bytes
   bool ended_ = false;  // a 0x1A ended the input
   std::string line_;    // a line that spans blocks or held a CR

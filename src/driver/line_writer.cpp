@@ -1,48 +1,107 @@
 #include "driver/line_writer.h"
 
 #include "driver/failure.h"
-#include "text/literals.h"
 
 namespace talvo::driver {
+namespace {
 
-LineWriter::LineWriter(ByteSink& sink, std::size_t block) : sink_(sink), block_(block) {
-  buffer_.reserve(block_ + 256);
+// Room beyond the block for the line that crosses it, so that the common line is put together
+// whole before the block is written.
+constexpr std::size_t kSlack = 256;
+
+// Lines handed over together that are at least this long skip the buffer.
+constexpr std::size_t kDirectLines = 64 * 1024;
+
+}  // namespace
+
+LineWriter::LineWriter(ByteSink& sink, std::size_t block)
+    : sink_(sink),
+      block_(block),
+      capacity_(block + kSlack),
+      // Left uninitialised: only the part that lines fill is ever touched.
+      data_(std::make_unique_for_overwrite<char[]>(capacity_)) {}
+
+void LineWriter::Flush() {
+  if (complete_ == 0) return;
+  const platform::IoResult r = sink_.Write(data_.get(), complete_);
+  if (r.code != 0) FailWrite(data_.get(), r);
+  written_ += unfinished_ + complete_;
+  unfinished_ = 0;
+  size_ -= complete_;
+  std::memmove(data_.get(), data_.get() + complete_, size_);
+  complete_ = 0;
 }
 
-void LineWriter::EndLine() {
-  buffer_.append(text::kCrLf);
-  complete_ = buffer_.size();
+void LineWriter::AppendLines(std::string_view lines) {
+  // Many lines at once go straight to the file rather than through the buffer.
+  if (lines.size() >= kDirectLines || lines.size() > capacity_ - size_) {
+    Flush();
+    if (lines.size() >= kDirectLines || lines.size() > capacity_ - size_) {
+      // More than the buffer holds: straight to the file.
+      WriteUnfinished(lines.data(), lines.size());
+      written_ += unfinished_;
+      unfinished_ = 0;
+      return;
+    }
+  }
+  Append(lines);
+  complete_ = size_;
   if (complete_ >= block_) Flush();
 }
 
-void LineWriter::WriteHeld(std::size_t size) {
-  const platform::IoResult r = sink_.Write(buffer_.data(), size);
-  if (r.code == 0) {
-    written_ += size;
-    buffer_.erase(0, size);
-    complete_ -= size;
-    return;
+void LineWriter::AppendBeyondBuffer(std::string_view bytes) {
+  Flush();  // what stays held is the start of the line being put together
+  if (bytes.size() > capacity_ - size_) {
+    // That line outgrows the buffer: what is held of it goes to the file now, and so does a
+    // piece too large to hold.
+    WriteUnfinished(data_.get(), size_);
+    size_ = 0;
+    if (bytes.size() > capacity_) {
+      WriteUnfinished(bytes.data(), bytes.size());
+      return;
+    }
   }
-  // Keep the whole lines that reached the file and cut off the piece of the line that did not.
-  const std::size_t last_lf = r.bytes == 0 ? std::string::npos : buffer_.rfind('\n', r.bytes - 1);
-  const std::size_t kept = last_lf == std::string::npos ? 0 : last_lf + 1;
-  if (kept != r.bytes) sink_.Truncate(written_ + kept);
-  written_ += kept;
+  std::memcpy(data_.get() + size_, bytes.data(), bytes.size());
+  size_ += bytes.size();
+}
+
+void LineWriter::WriteUnfinished(const char* data, std::size_t size) {
+  const platform::IoResult r = sink_.Write(data, size);
+  if (r.code != 0) FailWrite(data, r);
+  unfinished_ += size;
+}
+
+void LineWriter::FailWrite(const char* data, platform::IoResult r) {
+  // The sink holds the whole lines, the unfinished piece and the r.bytes that this write got
+  // through: keep up to the last line end among them and cut off the rest.
+  const std::uint64_t in_sink = written_ + unfinished_ + r.bytes;
+  std::uint64_t kept = written_;
+  for (std::size_t k = r.bytes; k > 0; --k) {
+    if (data[k - 1] == '\n') {
+      kept = written_ + unfinished_ + k;
+      break;
+    }
+  }
+  if (kept != in_sink) sink_.Truncate(kept);
+  written_ = kept;
+  unfinished_ = 0;
   failed_ = true;
   ThrowIoFailure(r.code);
 }
 
-void LineWriter::Flush() {
-  if (complete_ != 0) WriteHeld(complete_);
-}
-
 void LineWriter::FlushCompleteLinesQuietly() noexcept {
   if (failed_) return;
-  buffer_.resize(complete_);
+  size_ = complete_;
   try {
     Flush();
   } catch (const Failure&) {
     // Already on the way to a failure report; the first failure is the one told.
+    return;
+  }
+  // A line that went to the file in pieces and was never ended is cut off again.
+  if (unfinished_ != 0) {
+    sink_.Truncate(written_);
+    unfinished_ = 0;
   }
 }
 

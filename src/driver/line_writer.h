@@ -2,15 +2,20 @@
 //
 // The file only ever receives whole lines: blocks are cut at line ends, and when a write fails
 // part of the way (a disk that fills up) the file is cut back to its last complete line before
-// the failure is reported.
+// the failure is reported. A line longer than the buffer goes to the file in pieces as it is
+// put together, so memory does not grow with it; until it is ended it is cut off again on any
+// failure.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "driver/streams.h"
+#include "text/byte_words.h"
+#include "text/literals.h"
 
 namespace talvo::driver {
 
@@ -20,10 +25,25 @@ class LineWriter {
 
   explicit LineWriter(ByteSink& sink, std::size_t block = kDefaultBlock);
 
-  // A line is put together from pieces, then ended.
-  void Append(std::string_view bytes) { buffer_.append(bytes); }
-  void Append(char byte) { buffer_.push_back(byte); }
-  void EndLine();
+  // A line is put together from pieces, then ended. Throws Failure when a write fails.
+  void Append(std::string_view bytes) {
+    if (bytes.size() <= capacity_ - size_) {
+      text::words::CopyBytes(data_.get() + size_, bytes.data(), bytes.size());
+      size_ += bytes.size();
+    } else {
+      AppendBeyondBuffer(bytes);
+    }
+  }
+  void Append(char byte) { Append(std::string_view(&byte, 1)); }
+  void EndLine() {
+    Append(text::kCrLf);
+    complete_ = size_;
+    if (complete_ >= block_) Flush();
+  }
+
+  // Whole lines, each already ended by CR LF, put after the last ended line. Throws Failure
+  // when a write fails.
+  void AppendLines(std::string_view lines);
 
   // Writes every complete line held. Throws Failure when the write fails.
   void Flush();
@@ -33,14 +53,19 @@ class LineWriter {
   void FlushCompleteLinesQuietly() noexcept;
 
  private:
-  void WriteHeld(std::size_t size);
+  void AppendBeyondBuffer(std::string_view bytes);
+  void WriteUnfinished(const char* data, std::size_t size);
+  [[noreturn]] void FailWrite(const char* data, platform::IoResult r);
 
   ByteSink& sink_;
   std::size_t block_;
-  std::string buffer_;
-  std::size_t complete_ = 0;   // bytes of buffer_ that are whole lines
-  std::uint64_t written_ = 0;  // bytes in the sink, all of them whole lines
-  bool failed_ = false;        // a write failed: nothing more is tried
+  std::size_t capacity_;
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;         // bytes held in data_
+  std::size_t complete_ = 0;     // bytes of data_ that are whole lines
+  std::uint64_t written_ = 0;    // bytes in the sink that are whole lines
+  std::uint64_t unfinished_ = 0; // bytes in the sink after those: the start of the held line
+  bool failed_ = false;          // a write failed: nothing more is tried
 };
 
 }  // namespace talvo::driver

@@ -32,6 +32,22 @@ struct Replacement {
 };
 Replacement LocateReplacement(std::string_view line, std::int32_t n) noexcept;
 
+// The same for the line with `appended` after it, without joining the two: positions count in
+// the joined text, so a position past the line's end falls in `appended`. The comma search runs
+// on into `appended` as it would in the joined text: after a line that ends in a lone lead
+// byte, the first appended byte is that character's second byte.
+Replacement LocateReplacement(std::string_view line, std::string_view appended,
+                              std::int32_t n) noexcept;
+
+// GetField(line, column) and LocateReplacement(line, appended, position) from one pass over
+// the line: what row processing asks of every data line.
+struct FieldAndPlace {
+  std::string_view field;
+  Replacement place;
+};
+FieldAndPlace GetFieldAndLocate(std::string_view line, std::int32_t column,
+                                std::string_view appended, std::int32_t position) noexcept;
+
 // The line with field n replaced by value. For n beyond the last field the last field is
 // replaced; for n < 1 the value is put in front of the whole line, without a comma.
 std::string ReplaceField(std::string_view line, std::int32_t n, std::string_view value);

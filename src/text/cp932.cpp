@@ -3,13 +3,7 @@
 namespace talvo::text {
 
 std::size_t FindByte(std::string_view s, char sought) noexcept {
-  const std::size_t n = s.size();
-  for (std::size_t i = 0; i < n;) {
-    const char c = s[i];
-    if (c == sought) return i;
-    i += IsLeadByte(static_cast<unsigned char>(c)) ? 2u : 1u;
-  }
-  return std::string_view::npos;
+  return ScanCharacterStarts(s, sought, [](std::size_t) { return true; });
 }
 
 std::size_t FindLastByte(std::string_view s, char sought) noexcept {

@@ -1,5 +1,6 @@
 #include "text/integer_text.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "text/literals.h"
@@ -52,8 +53,18 @@ std::optional<Signed> Parse(std::string_view s) noexcept {
       value = static_cast<Unsigned>((value << 4) | static_cast<Unsigned>(d));
     }
   } else {
+    // As many digits as the type always holds (9, or 18) are taken without a range check: the
+    // 30-digit values of the remainder methods are read in parts of that length.
+    constexpr auto kAlwaysFits = static_cast<std::size_t>(std::numeric_limits<Signed>::digits10);
+    const std::size_t unchecked_end = i + std::min(n - i, kAlwaysFits);
+    for (; i < unchecked_end; ++i) {
+      const auto d = static_cast<unsigned char>(s[i] - '0');
+      if (d > 9) return std::nullopt;
+      value = static_cast<Unsigned>(value * 10 + d);
+    }
     // The magnitude may reach one past the positive maximum, for the most negative value.
-    const Unsigned limit = static_cast<Unsigned>(std::numeric_limits<Signed>::max()) + (negative ? 1u : 0u);
+    const Unsigned limit =
+        static_cast<Unsigned>(std::numeric_limits<Signed>::max()) + (negative ? 1u : 0u);
     for (; i < n; ++i) {
       const char c = s[i];
       if (c < '0' || c > '9') return std::nullopt;

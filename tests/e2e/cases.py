@@ -120,9 +120,15 @@ class Case:
     setup: Optional[Callable[[Context], Optional[Callable[[], None]]]] = None
     skip: Optional[Callable[[bool], Optional[str]]] = None
     platforms: Optional[List[str]] = None  # None: every platform
+    command_line: Optional[bytes] = None  # the whole command line, given exactly (Windows)
     check_output: bool = True
     input_name: str = "in.csv"
     output_name: str = "out.csv"
+    # Runs in the child before the program starts (POSIX): resource limits.
+    preexec: Optional[Callable[[], None]] = None
+    environment: Optional[dict] = None  # added to the program's environment
+    # Given the output file's bytes (None when there is none); returns a problem or None.
+    output_check: Optional[Callable[[Optional[bytes]], Optional[str]]] = None
 
 
 def run(name, input, f, r, w, c, output, **kw):
@@ -253,4 +259,201 @@ CASES = [
         stdout=SHARING, status=1, check_output=False, platforms=["posix"]),
     run("open_failure_pause_ends_at_end_of_input", b"h\r\n", 1, 1, 1, 6, None,
         existing_output=b"x", setup=read_only, stdout=ACCESS_DENIED, status=1, stdin=b""),
+]
+
+
+# --- faults of the file system, runs at the same time, awkward paths (POSIX) -------------------
+# Each proves that the input is unchanged (the runner checks every case for that) and that the
+# output holds only whole lines: exactly the expected ones, the first of them, or none at all.
+
+import fcntl  # noqa: E402
+import resource  # noqa: E402
+import subprocess  # noqa: E402
+import tempfile  # noqa: E402
+
+
+def first_lines_of(expected):
+    """The output is the first whole lines of `expected`, at least one of them."""
+
+    def check(actual):
+        if actual is None:
+            return "no output file"
+        if not actual:
+            return "empty: nothing reached the file before the failure"
+        if not actual.endswith(CRLF):
+            return f"ends inside a line: ...{actual[-40:]!r}"
+        if not expected.startswith(actual):
+            return "not the first lines of the expected output"
+        return None
+
+    return check
+
+
+def mount_small_tmpfs(point):
+    return subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", point],
+                          capture_output=True)
+
+
+def cannot_mount_tmpfs(_windows):
+    if shutil.which("mount") is None or os.geteuid() != 0:
+        return "mounting a small tmpfs needs root and mount(8)"
+    probe = tempfile.mkdtemp(prefix="talvo-tmpfs-probe-")
+    try:
+        done = mount_small_tmpfs(probe)
+        if done.returncode != 0:
+            reason = done.stderr.decode(errors="replace").strip()
+            return "this machine refuses to mount a tmpfs: " + reason
+        subprocess.run(["umount", probe], check=True)
+        return None
+    finally:
+        os.rmdir(probe)
+
+
+def small_tmpfs(ctx):
+    """A 64 KiB file system at the output's folder; the output below outgrows it."""
+    point = os.path.dirname(ctx.out_path)
+    os.makedirs(point)
+    done = mount_small_tmpfs(point)
+    if done.returncode != 0:
+        raise RuntimeError("mount failed: " + done.stderr.decode(errors="replace"))
+    return lambda: subprocess.run(["umount", point], check=True)
+
+
+def open_files_limit(n):
+    return lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (n, n))
+
+
+def held_by_another_run(which, lock):
+    """Another run holding the input or output file as talvo holds its files: a shared lock on
+    what it reads, an exclusive one on what it writes."""
+
+    def setup(ctx):
+        f = open(ctx.in_path if which == "in" else ctx.out_path, "rb")
+        fcntl.flock(f, lock | fcntl.LOCK_NB)
+        return f.close
+
+    return setup
+
+
+# 160 KB of output for a 64 KiB file system; the check digits are the 7DR remainders.
+FILLING_VALUES = [b"%07d" % k for k in range(1, 8001)]
+FILLING_INPUT = b"".join(v + b",x\r\n" for v in FILLING_VALUES)
+FILLING_OUTPUT = b"".join(v + b",x," + v + b"%d" % (int(v) % 7) + CRLF for v in FILLING_VALUES)
+HEADER_APPENDED = b"code,name,OutPut\r\n123456,x,1234564\r\n1234,y,12342\r\n"
+TABLE = sjis("表")  # 0x95 0x5C: its second byte is a backslash
+TOO_MANY_FILES = sjis("オープンしたファイルが多すぎます") + CRLF + CANNOT_OPEN
+
+CASES += [
+    run("disk_fills_halfway_keeps_whole_lines", FILLING_INPUT, 0, 1, 1, 0, None,
+        output_name="small/out.csv", setup=small_tmpfs, skip=cannot_mount_tmpfs,
+        stderr=io_report("I/O エラー (112)"), status=1, check_output=False,
+        output_check=first_lines_of(FILLING_OUTPUT), platforms=["posix"]),
+    # Standard input, output and error and the input file take all four descriptors. A sanitizer
+    # build's leak check at exit would need a fifth.
+    run("too_many_open_files", b"h\r\n1\r\n", 1, 1, 1, 6, None, preexec=open_files_limit(4),
+        environment={"ASAN_OPTIONS": "detect_leaks=0"}, stdout=TOO_MANY_FILES, status=1,
+        stdin=b"\n", platforms=["posix"]),
+    run("second_run_writing_the_same_output", b"h\r\n1\r\n", 1, 1, 1, 6, None,
+        existing_output=b"the first run's line\r\n",
+        setup=held_by_another_run("out", fcntl.LOCK_EX),
+        stdout=SHARING, status=1, stdin=b"\n", platforms=["posix"]),
+    run("writing_what_another_run_reads", b"h\r\n1\r\n", 1, 1, 1, 6, None,
+        existing_output=b"read by another run\r\n",
+        setup=held_by_another_run("out", fcntl.LOCK_SH),
+        stdout=SHARING, status=1, stdin=b"\n", platforms=["posix"]),
+    run("reading_what_another_run_writes", b"h\r\n1\r\n", 1, 1, 1, 6, None,
+        setup=held_by_another_run("in", fcntl.LOCK_EX), stdout=SHARING, status=1, stdin=b"\n",
+        platforms=["posix"]),
+    run("paths_with_blanks", HEADER_INPUT, 1, 1, 1, 0, HEADER_APPENDED,
+        input_name="a folder/in put.csv", output_name="a folder/out put.csv", platforms=["posix"]),
+    run("double_byte_folder_and_file_names", HEADER_INPUT, 1, 1, 1, 0, HEADER_APPENDED,
+        input_name=os.fsdecode(TABLE + b"/in.csv"),
+        output_name=os.fsdecode(TABLE + b"/" + sjis("表示.csv")),
+        platforms=["posix"]),
+    run("names_of_255_bytes", HEADER_INPUT, 1, 1, 1, 0, HEADER_APPENDED,
+        input_name="i" * 251 + ".csv", output_name=os.fsdecode(TABLE * 125 + b"x.csv"),
+        platforms=["posix"]),
+    run("output_name_of_256_bytes", HEADER_INPUT, 1, 1, 1, 0, None,
+        output_name=os.fsdecode(TABLE * 125 + b"xy.csv"),
+        stdout=sjis("I/O エラー (206)") + CRLF + CANNOT_OPEN, status=1, stdin=b"\n",
+        platforms=["posix"]),
+]
+
+
+# --- the Windows build: its own command line, its own file system -----------------------------
+def report_cut_inside(character, module):
+    """A w that puts the 1024th byte of the report, with program name `module`, on the first
+    byte of `character` in the message."""
+    head = report("EConvertError", b"'")[: -len(b".\r\n\r\n")].replace(b"{module}", module)
+    head = head.replace(b"{address}", b"00000000")
+    before = len(head) + len(b"' ")
+    assert sjis("' は整数ではありません")[2:].startswith(character)
+    return b"x" * (1024 - 1 - before)
+
+
+def immutable(ctx):
+    """An output that the system itself refuses to write, to root too; its mode still allows
+    writing, so only the system's refusal can stop the run."""
+    subprocess.run(["chattr", "+i", ctx.out_path], check=True, capture_output=True)
+    return lambda: subprocess.run(["chattr", "-i", ctx.out_path], check=True)
+
+
+def cannot_make_immutable(_windows):
+    if shutil.which("chattr") is None:
+        return "no chattr(1)"
+    probe = tempfile.NamedTemporaryFile(prefix="talvo-chattr-probe-", dir=tempfile.gettempdir())
+    with probe:
+        done = subprocess.run(["chattr", "+i", probe.name], capture_output=True)
+        if done.returncode != 0:
+            return "this file system or user cannot make a file immutable"
+        subprocess.run(["chattr", "-i", probe.name], check=True)
+    return None
+
+
+M43_INPUT = b"code\r\nCODE 39\r\n"
+M43_OUTPUT = b"code,OutPut\r\nCODE 39,CODE 39R\r\n"
+CUT_IN_HA = sjis("は")
+
+CASES += [
+    run("output_refused_by_the_system", b"h\r\n1\r\n", 1, 1, 1, 6, None,
+        existing_output=b"keep me\r\n", setup=immutable, skip=cannot_make_immutable,
+        stdout=ACCESS_DENIED, status=1, stdin=b"\n"),
+    # The console's code page may differ from the file's, but where both are 932 the report
+    # keeps every byte: a lead byte cut from its second byte must not take the CR LF with it.
+    run("report_cut_inside_a_double_byte_character", b"a\r\n", 0, 1,
+        report_cut_inside(CUT_IN_HA, b"talvo"), 6, b"",
+        stderr=cut_report("EConvertError", b"'" + report_cut_inside(CUT_IN_HA, b"talvo")
+                          + sjis("' は整数ではありません")),
+        status=1, platforms=["posix"]),
+    # Windows hands over one command line, which the program splits itself. The first item is
+    # skipped whatever it is; the report still names the program's own file.
+    Case("report_cut_inside_a_double_byte_character_windows", [],
+         command_line=b'"C:\\some where\\renamed.exe" {in} {out} 0 1 '
+         + report_cut_inside(CUT_IN_HA, b"talvo.exe") + b" 6",
+         input=b"a\r\n", output=b"",
+         stderr=cut_report("EConvertError", b"'" + report_cut_inside(CUT_IN_HA, b"talvo.exe")
+                           + sjis("' は整数ではありません")),
+         status=1, platforms=["windows"]),
+    Case("command_line_quotes_and_empty_pairs", [],
+         command_line=b'"Z:\\no such folder\\talvo.exe" "{in}" "" {out} ""1 "" 1 1 "1"0 ""',
+         input=M43_INPUT, output=M43_OUTPUT, platforms=["windows"]),
+    Case("command_line_empty_pair_is_no_sixth_argument", [],
+         command_line=b'talvo.exe {in} {out} 1 1 1 ""', stdout=USAGE, status=1,
+         platforms=["windows"]),
+    Case("command_line_control_bytes_separate", [],
+         command_line=b"\ttalvo.exe\t{in}\x01\x02{out}\x1f1 \t\x0b1\r\n1\x0c\x1010\x20\x01",
+         input=M43_INPUT, output=M43_OUTPUT, platforms=["windows"]),
+    Case("command_line_backslash_before_quote_is_a_backslash", [],
+         command_line=b'talvo.exe "{dir}\\"in.csv "{out}" 1 1 1 10',
+         input=M43_INPUT, output=M43_OUTPUT, platforms=["windows"]),
+    # The last character of "データ表" is 0x95 0x5C, whose second byte is no folder separator.
+    Case("output_named_with_a_backslash_second_byte", [],
+         command_line=b"talvo.exe {in} {dir}\\" + sjis("データ表") + b" 1 1 1 10",
+         input=M43_INPUT, output=M43_OUTPUT, output_name="データ表", platforms=["windows"]),
+    Case("output_is_input_by_another_spelling",
+         [b"{in}", b"{dir}{sep}.{sep}IN.CSV", b"1", b"1", b"1", b"6"], input=b"h\r\n1\r\n",
+         stdout=SHARING, status=1, stdin=b"\n", check_output=False, platforms=["windows"]),
+    Case("full_disk_is_reported_windows", [b"{in}", b"Z:\\dev\\full", b"0", b"1", b"1", b"0"],
+         input=b"123456\r\n", stderr=io_report("I/O エラー (112)"), status=1,
+         skip=no_dev_full, platforms=["windows"]),
 ]

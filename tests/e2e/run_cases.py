@@ -3,10 +3,16 @@
 
 Every case writes its input file into a fresh folder, runs the program with its arguments,
 and compares the output file, standard output, standard error and exit status with what the
-case expects, and checks that the input file is unchanged.
+case expects, and checks that the input file is unchanged. A case may set the program's
+resource limits (preexec), add to its environment, and judge an output it cannot give byte
+for byte with its own output_check (the first whole lines of a file that filled up).
 
   run_cases.py --program build/talvo
-  run_cases.py --program build-windows/talvo.exe --wine wine   # the Windows build
+  run_cases.py --program build-windows/talvo.exe --wine wine \
+      --launcher build-windows/tests/run_with_command_line.exe   # the Windows build
+
+A case may give the whole command line instead of the arguments (Windows only): it is handed
+to the program exactly, through the launcher, with the placeholders filled in.
 
 Paths in a case are written with placeholders: {in} the input file, {out} the output file,
 {dir} the case's folder, {sep} the directory separator. Under wine they become Windows paths on
@@ -28,9 +34,10 @@ import cases as case_table  # noqa: E402
 class Host:
     """How paths are spelled and the program is started for one build."""
 
-    def __init__(self, program, wine):
+    def __init__(self, program, wine, launcher=None):
         self.program = os.path.abspath(program)
         self.wine = wine
+        self.launcher = os.path.abspath(launcher) if launcher else None
         self.module = os.path.basename(program).encode()
         self.sep = b"\\" if wine else b"/"
 
@@ -44,6 +51,15 @@ class Host:
         if self.wine:
             return [self.wine, self.program] + list(args)
         return [self.program] + list(args)
+
+    def exact_command(self, command_line):
+        """Starts the program with `command_line` as it is, through the launcher."""
+        return [
+            self.wine,
+            self.launcher,
+            self.path(self.program),
+            command_line.hex().encode(),
+        ]
 
     def environment(self):
         env = dict(os.environ)
@@ -75,10 +91,12 @@ def run_case(case, host, work):
     os.makedirs(folder)
     in_path = os.path.join(folder, case.input_name)
     out_path = os.path.join(folder, case.output_name)
+    os.makedirs(os.path.dirname(in_path), exist_ok=True)  # a name may hold folders
     if case.input is not None:
         with open(in_path, "wb") as f:
             f.write(case.input)
     if case.existing_output is not None:
+        os.makedirs(os.path.dirname(out_path), exist_ok=True)
         with open(out_path, "wb") as f:
             f.write(case.existing_output)
     values = {
@@ -89,20 +107,28 @@ def run_case(case, host, work):
     }
     context = case_table.Context(folder, in_path, out_path, host.wine is not None)
     cleanup = case.setup(context) if case.setup else None
-    args = [expand(a, values) for a in case.args]
+    if case.command_line is not None:
+        command = host.exact_command(expand(case.command_line, values))
+    else:
+        command = host.command([expand(a, values) for a in case.args])
     try:
         proc = subprocess.run(
-            host.command(args),
+            command,
             input=case.stdin,
             capture_output=True,
             cwd=folder,
-            env=host.environment(),
+            env={**host.environment(), **(case.environment or {})},
             timeout=120,
+            preexec_fn=case.preexec,
         )
+        # Checked before the clean-up, which may take away what the run wrote (a mount).
+        return check_run(case, proc, host, values, in_path, out_path)
     finally:
         if cleanup:
             cleanup()
 
+
+def check_run(case, proc, host, values, in_path, out_path):
     problems = []
     if proc.returncode != case.status:
         problems.append(f"exit status {proc.returncode}, expected {case.status}")
@@ -132,6 +158,14 @@ def run_case(case, host, work):
                 actual = f.read()
             if actual != case.output:
                 problems.append(f"output {show(actual)}\n      expected {show(case.output)}")
+    if case.output_check:
+        actual = None
+        if os.path.isfile(out_path):
+            with open(out_path, "rb") as f:
+                actual = f.read()
+        problem = case.output_check(actual)
+        if problem:
+            problems.append(f"output: {problem}")
     return problems
 
 
@@ -139,11 +173,13 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--program", required=True)
     parser.add_argument("--wine", help="wine command; runs a Windows build under it")
+    parser.add_argument("--launcher", help="Windows program that starts another with an exact "
+                        "command line; needed by the cases that give one")
     parser.add_argument("--only", help="regular expression over case names")
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
     opts = parser.parse_args()
 
-    host = Host(opts.program, opts.wine)
+    host = Host(opts.program, opts.wine, opts.launcher)
     selected = [
         c
         for c in case_table.CASES
@@ -155,6 +191,8 @@ def main():
     try:
         for case in selected:
             reason = case.skip(host.wine is not None) if case.skip else None
+            if not reason and case.command_line is not None and not host.launcher:
+                reason = "an exact command line needs --launcher"
             if reason:
                 skipped += 1
                 print(f"SKIP {case.name}: {reason}")

@@ -1,0 +1,126 @@
+// Looking at eight or sixteen bytes at once: finding given bytes in a word of text without a
+// branch per byte. Used where a scan runs over every byte of the input.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>  // every x86-64 processor has SSE2
+#endif
+
+namespace talvo::text::words {
+
+// The word tricks below number bytes from the low end, which is the first byte in memory only
+// on little-endian machines; elsewhere the callers scan byte by byte.
+inline constexpr bool kEnabled = std::endian::native == std::endian::little;
+
+inline constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+inline constexpr std::uint64_t kLowBits = ~kHighBits;
+inline constexpr std::uint64_t kOnes = 0x0101010101010101u;
+
+inline std::uint64_t Load(const char* p) noexcept {
+  std::uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+
+// Bit 7 of every byte of `w` that equals `b`, and no other bit: exact, with no carry from one
+// byte into the next.
+inline std::uint64_t BytesEqual(std::uint64_t w, unsigned char b) noexcept {
+  const std::uint64_t x = w ^ (kOnes * b);
+  return ~(((x & kLowBits) + kLowBits) | x) & kHighBits;
+}
+
+// Index of the first byte that a mask of BytesEqual (or of high bits) marks; the mask is not 0.
+inline std::size_t FirstMarked(std::uint64_t mask) noexcept {
+  return static_cast<std::size_t>(std::countr_zero(mask) / 8);
+}
+
+// Bit k set for each byte k of the 16 at p that is `a` or, when given, `b`; and bit k set for
+// each byte k that is 0x80 or above. With SSE2 one compare each; elsewhere two words.
+struct Marks16 {
+  std::uint32_t found;
+  std::uint32_t high;
+};
+inline Marks16 Mark16(const char* p, char a, char b) noexcept {
+#if defined(__SSE2__)
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(a)),
+                                    _mm_cmpeq_epi8(v, _mm_set1_epi8(b)));
+  return {static_cast<std::uint32_t>(_mm_movemask_epi8(hits)),
+          static_cast<std::uint32_t>(_mm_movemask_epi8(v))};
+#else
+  // Bit 7 of each byte gathered into the low eight bits.
+  const auto gather = [](std::uint64_t marks) {
+    return static_cast<std::uint32_t>((((marks >> 7) * 0x0102040810204080u) >> 56) & 0xFF);
+  };
+  Marks16 m{0, 0};
+  for (int half = 0; half < 2; ++half) {
+    const std::uint64_t w = Load(p + 8 * half);
+    const std::uint64_t hits = BytesEqual(w, static_cast<unsigned char>(a)) |
+                               BytesEqual(w, static_cast<unsigned char>(b));
+    m.found |= gather(hits) << (8 * half);
+    m.high |= gather(w & kHighBits) << (8 * half);
+  }
+  return m;
+#endif
+}
+
+// The number of bits set: std::popcount becomes a library call where the target machine is not
+// known to have the instruction.
+inline int CountBits(std::uint64_t x) noexcept {
+  x = x - ((x >> 1) & 0x5555555555555555u);
+  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<int>((x * kOnes) >> 56);
+}
+
+// Copies n bytes. The pieces of an output line are mostly a few bytes long; up to 16 they are
+// moved with two overlapping loads and stores rather than a call.
+inline void CopyBytes(char* to, const char* from, std::size_t n) noexcept {
+  if (n > 16) {
+    std::memcpy(to, from, n);
+  } else if (n >= 8) {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+  } else if (n >= 4) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + n - 4, &tail, 4);
+  } else if (n > 0) {
+    to[0] = from[0];
+    to[n / 2] = from[n / 2];
+    to[n - 1] = from[n - 1];
+  }
+}
+
+// The first byte in [begin, end) that is `a` or `b`, or end: both sought in one pass.
+inline const char* FindEither(const char* begin, const char* end, char a, char b) noexcept {
+  const char* p = begin;
+  if constexpr (kEnabled) {
+    for (; end - p >= 16; p += 16) {
+      const std::uint32_t found = Mark16(p, a, b).found;
+      if (found != 0) return p + std::countr_zero(found);
+    }
+    for (; end - p >= 8; p += 8) {
+      const std::uint64_t w = Load(p);
+      const std::uint64_t found = BytesEqual(w, static_cast<unsigned char>(a)) |
+                                  BytesEqual(w, static_cast<unsigned char>(b));
+      if (found != 0) return p + FirstMarked(found);
+    }
+  }
+  while (p < end && *p != a && *p != b) ++p;
+  return p;
+}
+
+}  // namespace talvo::text::words
