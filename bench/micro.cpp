@@ -16,6 +16,7 @@
 #include "checks/modulus11.h"
 #include "checks/remainder.h"
 #include "driver/line_reader.h"
+#include "driver/memory_streams.h"
 #include "driver/rows.h"
 #include "fields/fields.h"
 #include "text/cp932.h"
@@ -184,31 +185,12 @@ std::string ManyLines(std::size_t count) {
   return s;
 }
 
-class MemorySource final : public driver::ByteSource {
- public:
-  explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
-  platform::IoResult Read(char* data, std::size_t size) override {
-    const std::size_t n = std::min(size, bytes_.size() - pos_);
-    std::memcpy(data, bytes_.data() + pos_, n);
-    pos_ += n;
-    return {n, 0};
-  }
-  int Reopen() override {
-    pos_ = 0;
-    return 0;
-  }
-
- private:
-  std::string_view bytes_;
-  std::size_t pos_ = 0;
-};
-
 constexpr std::size_t kLines = 100000;
 
 void BM_LineReader(benchmark::State& state) {
   const std::string input = ManyLines(kLines);
   for (auto _ : state) {
-    MemorySource source(input);
+    driver::MemorySource source(input);
     driver::LineReader reader(source);
     while (!reader.AtEnd()) benchmark::DoNotOptimize(reader.ReadLine());
   }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "driver/helper_thread.h"
+#include "driver/memory_streams.h"
 #include "driver/methods.h"
 #include "fields/fields.h"
 #include "text/byte_words.h"
@@ -231,39 +232,6 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
     checked.swap(pieces[piece_count - 1].checked);
   }
 }
-
-namespace {
-
-class MemorySource final : public ByteSource {
- public:
-  explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
-  platform::IoResult Read(char* data, std::size_t size) override {
-    const std::size_t n = std::min(size, bytes_.size() - pos_);
-    if (n != 0) std::memcpy(data, bytes_.data() + pos_, n);
-    pos_ += n;
-    return {n, 0};
-  }
-  int Reopen() override {
-    pos_ = 0;
-    return 0;
-  }
-
- private:
-  std::string_view bytes_;
-  std::size_t pos_ = 0;
-};
-
-class MemorySink final : public ByteSink {
- public:
-  platform::IoResult Write(const char* data, std::size_t size) override {
-    bytes.append(data, size);
-    return {size, 0};
-  }
-  void Truncate(std::uint64_t size) override { bytes.resize(static_cast<std::size_t>(size)); }
-  std::string bytes;
-};
-
-}  // namespace
 
 MemoryRun ProcessRowsInMemory(const RowSettings& settings, std::string_view input,
                               std::size_t block) {

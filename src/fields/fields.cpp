@@ -8,13 +8,12 @@
 namespace talvo::fields {
 namespace {
 
-// Each tracker is told the separating commas of a line in order and settles one question;
-// GetField and LocateReplacement feed one each, row processing both from the one pass.
-
-// The n-th field, as GetField gives it.
-class FieldTracker {
+// Seeks field n among the separating commas of a line, told to it in order: where the field
+// starts and the comma that ends it. GetField and LocateReplacement feed one each; row
+// processing feeds two, for the target field and the write position, from one pass.
+class FieldSeeker {
  public:
-  explicit FieldTracker(std::int32_t n) noexcept
+  explicit FieldSeeker(std::int32_t n) noexcept
       : left_(n < 1 ? 0 : static_cast<std::uint32_t>(n)), done_(n < 1) {}
   bool Done() const noexcept { return done_; }
   void Comma(std::size_t at) noexcept {
@@ -45,75 +44,37 @@ class FieldTracker {
     done_ = true;
   }
 
-  // After the last comma: the field ends with the line when it is the line's last field.
+  // GetField's answer, once the line's commas are told: a field not ended by a comma ends with
+  // the line when it is the line's last field.
   std::string_view Field(std::string_view line) const noexcept {
     if (left_ == 0) return {};  // n < 1
     if (done_) return line.substr(start_, end_ - start_);
     return left_ == 1 ? line.substr(start_) : std::string_view{};
   }
 
- private:
-  std::uint32_t left_;  // fields still to reach, counting the one sought
-  bool done_;
-  std::size_t start_ = 0;
-  std::size_t end_ = 0;
-};
-
-// Where ReplaceField puts the value for field n, as LocateReplacement gives it.
-class PlaceTracker {
- public:
-  explicit PlaceTracker(std::int32_t n) noexcept
-      : left_(n < 1 ? 0 : static_cast<std::uint32_t>(n)), done_(n < 1) {}
-  bool Done() const noexcept { return done_; }
-  void Comma(std::size_t at) noexcept {
-    if (done_) return;
-    if (left_ == 1) {
-      place_ = {start_, true, at + 1};
-      done_ = true;
-    } else {
-      --left_;
-      start_ = at + 1;
-    }
-  }
-  // The commas of a mask (bit k for byte k) at once, as FieldTracker::Commas.
-  void Commas(std::uint64_t mask) noexcept {
-    if (done_) return;
-    const auto count = static_cast<std::uint32_t>(text::words::CountBits(mask));
-    if (count < left_) {
-      left_ -= count;
-      if (mask != 0) start_ = static_cast<std::size_t>(64 - std::countl_zero(mask));
-      return;
-    }
-    for (std::uint32_t k = 1; k < left_; ++k) {
-      start_ = static_cast<std::size_t>(std::countr_zero(mask)) + 1;
-      mask &= mask - 1;
-    }
-    place_ = {start_, true, static_cast<std::size_t>(std::countr_zero(mask)) + 1};
-    done_ = true;
-  }
-
-  // After the line's commas: the commas of `appended`, which the search reaches from its first
-  // byte or, when that byte completes the line's last character, from its second. Positions
-  // count in the line followed by `appended`.
-  Replacement Finish(std::string_view line, std::string_view appended) noexcept {
-    if (done_) return place_;
-    // What is appended is a few bytes at most: stepped through one character at a time.
+  // LocateReplacement's answer, once the line's commas are told, in the line followed by
+  // `appended`: the commas of `appended` are reached from its first byte or, when that byte
+  // completes the line's last character, from its second.
+  Replacement Place(std::string_view line, std::string_view appended) noexcept {
+    if (left_ == 0) return {};  // n < 1: the value goes in front of the whole line
+    if (done_) return {start_, true, end_ + 1};
     const std::size_t base = line.size();
+    // What is appended is a few bytes at most: stepped through one character at a time.
     std::size_t at = text::EndsInsideCharacter(line.substr(start_)) ? 1 : 0;
     while (!done_ && at < appended.size()) {
       const auto c = static_cast<unsigned char>(appended[at]);
       if (c == ',') Comma(base + at);
       at += text::IsLeadByte(c) ? 2u : 1u;
     }
-    if (!done_) place_ = {start_, false, base + appended.size()};  // the last field takes it
-    return place_;
+    if (done_) return {start_, true, end_ + 1};
+    return {start_, false, base + appended.size()};  // the last field takes the value
   }
 
  private:
-  std::uint32_t left_;  // fields still to reach, counting the one sought
+  std::uint32_t left_;     // fields still to reach, counting the one sought; 0 for n < 1
   bool done_;
   std::size_t start_ = 0;  // where the field being looked at begins
-  Replacement place_;      // n < 1: the value goes in front of the whole line
+  std::size_t end_ = 0;    // the comma that ends the sought field, once done
 };
 
 // The commas of a line of at most 64 bytes none of which is above 0x7F, as a mask with bit k
@@ -185,7 +146,7 @@ std::int32_t CountFields(std::string_view line) noexcept {
 }
 
 std::string_view GetField(std::string_view line, std::int32_t n) noexcept {
-  FieldTracker field(n);
+  FieldSeeker field(n);
   if (!field.Done()) {
     text::ScanCharacterStarts(line, ',', [&](std::size_t at) {
       field.Comma(at);
@@ -201,20 +162,20 @@ Replacement LocateReplacement(std::string_view line, std::int32_t n) noexcept {
 
 Replacement LocateReplacement(std::string_view line, std::string_view appended,
                               std::int32_t n) noexcept {
-  PlaceTracker place(n);
+  FieldSeeker place(n);
   if (!place.Done()) {
     text::ScanCharacterStarts(line, ',', [&](std::size_t at) {
       place.Comma(at);
       return place.Done();
     });
   }
-  return place.Finish(line, appended);
+  return place.Place(line, appended);
 }
 
 FieldAndPlace GetFieldAndLocate(std::string_view line, std::int32_t column,
                                 std::string_view appended, std::int32_t position) noexcept {
-  FieldTracker field(column);
-  PlaceTracker place(position);
+  FieldSeeker field(column);
+  FieldSeeker place(position);
   const auto comma = [&](std::size_t at) {
     field.Comma(at);
     place.Comma(at);
@@ -229,7 +190,7 @@ FieldAndPlace GetFieldAndLocate(std::string_view line, std::int32_t column,
   } else {
     text::ScanCharacterStarts(line, ',', comma);
   }
-  return {field.Field(line), place.Finish(line, appended)};
+  return {field.Field(line), place.Place(line, appended)};
 }
 
 std::string ReplaceField(std::string_view line, std::int32_t n, std::string_view value) {

@@ -21,6 +21,7 @@
 #include <optional>
 
 #include "driver/failure.h"
+#include "driver/memory_streams.h"
 #include "driver/rows.h"
 #include "fuzz_check.h"
 #include "text/integer_text.h"
@@ -36,36 +37,6 @@ using talvo::driver::RowSettings;
 using talvo::platform::IoResult;
 
 constexpr int kDiskFull = 112;
-constexpr int kDeviceError = 1117;
-
-// A file that can be read up to `fail_at` bytes (counted over every opening); the read that
-// would pass that point fails.
-class FailingSource final : public talvo::driver::ByteSource {
- public:
-  FailingSource(std::string_view bytes, std::size_t fail_at) : bytes_(bytes), fail_at_(fail_at) {}
-  IoResult Read(char* data, std::size_t size) override {
-    const std::size_t n = std::min(size, bytes_.size() - pos_);
-    if (n != 0 && delivered_ + n > fail_at_) {
-      tripped = true;
-      return {0, kDeviceError};
-    }
-    if (n != 0) std::memcpy(data, bytes_.data() + pos_, n);
-    pos_ += n;
-    delivered_ += n;
-    return {n, 0};
-  }
-  int Reopen() override {
-    pos_ = 0;
-    return 0;
-  }
-  bool tripped = false;
-
- private:
-  std::string_view bytes_;
-  std::size_t fail_at_;
-  std::size_t pos_ = 0;
-  std::size_t delivered_ = 0;
-};
 
 // A device that holds `room` bytes: a write takes what still fits and then fails as full.
 class FillingSink final : public talvo::driver::ByteSink {
@@ -206,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
   FUZZ_CHECK(static_cast<std::size_t>(written) == expected, "wrong number of output lines");
 
   if (fault == 1) {
-    FailingSource source(file, std::string::npos);
+    talvo::driver::MemorySource source(file);
     FillingSink sink(fault_at);
     const MemoryRun full = RunFaulty(settings, source, sink, block);
     FUZZ_CHECK(full.output == WholeLinesWithin(small.output, fault_at),
@@ -214,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     FUZZ_CHECK(full.failure.has_value() == (small.failure || small.output.size() > fault_at),
                "a full device was not reported, or reported when all fitted");
   } else if (fault == 2) {
-    FailingSource source(file, fault_at);
+    talvo::driver::MemorySource source(file, fault_at);
     FillingSink sink(std::string::npos);
     const MemoryRun broken = RunFaulty(settings, source, sink, block);
     if (!source.tripped) {

@@ -8,42 +8,19 @@
 #include "driver/failure.h"
 #include "driver/line_reader.h"
 #include "driver/line_writer.h"
+#include "driver/memory_streams.h"
 
 namespace {
 
 using namespace std::string_literals;
-using talvo::driver::ByteSink;
-using talvo::driver::ByteSource;
 using talvo::driver::Failure;
 using talvo::driver::LineReader;
 using talvo::driver::LineWriter;
-using talvo::platform::IoResult;
-
-class StringSource final : public ByteSource {
- public:
-  explicit StringSource(std::string bytes, int fail_at_read = -1)
-      : bytes_(std::move(bytes)), fail_at_read_(fail_at_read) {}
-  IoResult Read(char* data, std::size_t size) override {
-    if (reads_++ == fail_at_read_) return {0, 1117};
-    const std::size_t n = std::min(size, bytes_.size() - pos_);
-    std::memcpy(data, bytes_.data() + pos_, n);
-    pos_ += n;
-    return {n, 0};
-  }
-  int Reopen() override {
-    pos_ = 0;
-    return 0;
-  }
-
- private:
-  std::string bytes_;
-  std::size_t pos_ = 0;
-  int reads_ = 0;
-  int fail_at_read_;
-};
+using talvo::driver::MemorySink;
+using talvo::driver::MemorySource;
 
 std::vector<std::string> ReadAll(const std::string& bytes, std::size_t block) {
-  StringSource source(bytes);
+  MemorySource source(bytes);
   LineReader reader(source, block);
   std::vector<std::string> lines;
   while (!reader.AtEnd()) lines.emplace_back(reader.ReadLine());
@@ -96,7 +73,7 @@ TEST(LineReader, LongLineAcrossManyBlocks) {
 }
 
 TEST(LineReader, ReadFailureIsAnInOutError) {
-  StringSource source("a\r\nb\r\n", 1);
+  MemorySource source("a\r\nb\r\n", 3);  // the read after the first block fails
   LineReader reader(source, 3);
   EXPECT_EQ(reader.ReadLine(), "a");
   try {
@@ -108,28 +85,12 @@ TEST(LineReader, ReadFailureIsAnInOutError) {
   }
 }
 
-// A sink that takes `room` bytes in all and then fails as a full disk does.
-class FillingSink final : public ByteSink {
- public:
-  explicit FillingSink(std::size_t room) : room_(room) {}
-  IoResult Write(const char* data, std::size_t size) override {
-    const std::size_t n = std::min(size, room_ - bytes.size());
-    bytes.append(data, n);
-    return {n, n == size ? 0 : 112};
-  }
-  void Truncate(std::uint64_t size) override { bytes.resize(size); }
-  std::string bytes;
-
- private:
-  std::size_t room_;
-};
-
 // Whatever the room and the block, the file holds only whole lines: the piece of a line that
 // fitted is cut off again before the failure is told.
 TEST(LineWriter, FullDiskLeavesOnlyCompleteLines) {
   for (std::size_t room : {0u, 1u, 4u, 5u, 9u, 10u, 11u, 100u}) {
     for (std::size_t block : {1u, 8u, 64u}) {
-      FillingSink sink(room);
+      MemorySink sink(room);
       LineWriter writer(sink, block);
       bool failed = false;
       try {
@@ -152,7 +113,7 @@ TEST(LineWriter, FullDiskLeavesOnlyCompleteLines) {
 }
 
 TEST(LineWriter, QuietFlushDropsAnUnfinishedLine) {
-  FillingSink sink(1000);
+  MemorySink sink(1000);
   LineWriter writer(sink, 1 << 20);
   writer.Append("done");
   writer.EndLine();

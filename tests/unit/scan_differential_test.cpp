@@ -20,6 +20,7 @@
 #include "checks/modulus10.h"
 #include "driver/failure.h"
 #include "driver/line_writer.h"
+#include "driver/memory_streams.h"
 #include "driver/methods.h"
 #include "driver/rows.h"
 #include "fields/fields.h"
@@ -276,21 +277,6 @@ TEST(ScanDifferential, FieldsMatchTheReference) {
 // A line longer than the block and its slack goes to the sink in pieces; whatever the room, the
 // sink ends up holding only whole lines, a prefix of everything, also when the last line was
 // never ended.
-class RoomSink final : public driver::ByteSink {
- public:
-  explicit RoomSink(std::size_t room) : room_(room) {}
-  platform::IoResult Write(const char* data, std::size_t size) override {
-    const std::size_t n = std::min(size, room_ - std::min(room_, bytes.size()));
-    bytes.append(data, n);
-    return {n, n == size ? 0 : 112};
-  }
-  void Truncate(std::uint64_t size) override { bytes.resize(static_cast<std::size_t>(size)); }
-  std::string bytes;
-
- private:
-  std::size_t room_;
-};
-
 TEST(ScanDifferential, WriterKeepsOnlyWholeLinesOfAnyLength) {
   Texts texts(3);
   for (int k = 0; k < 2000; ++k) {
@@ -304,7 +290,7 @@ TEST(ScanDifferential, WriterKeepsOnlyWholeLinesOfAnyLength) {
     const std::size_t block = std::array<std::size_t, 4>{1, 7, 64, 1 << 20}[texts.Below(4)];
     const std::size_t room = texts.Below(all.size() + 2);
 
-    RoomSink sink(room);
+    driver::MemorySink sink(room);
     driver::LineWriter writer(sink, block);
     bool failed = false;
     try {
@@ -400,29 +386,6 @@ TEST(ScanDifferential, RowsOfLongInputsMatchTheReference) {
   }
 }
 
-// A source that fails at its n-th read, as a disk that goes away does.
-class FailingSource final : public driver::ByteSource {
- public:
-  FailingSource(std::string_view bytes, int fail_at) : bytes_(bytes), fail_at_(fail_at) {}
-  platform::IoResult Read(char* data, std::size_t size) override {
-    if (reads_++ == fail_at_) return {0, 1117};
-    const std::size_t n = std::min(size, bytes_.size() - pos_);
-    std::copy_n(bytes_.data() + pos_, n, data);
-    pos_ += n;
-    return {n, 0};
-  }
-  int Reopen() override {
-    pos_ = 0;
-    return 0;
-  }
-
- private:
-  std::string_view bytes_;
-  std::size_t pos_ = 0;
-  int reads_ = 0;
-  int fail_at_;
-};
-
 // A read or a write failing while the helper thread has pieces in hand: the failure is told,
 // and the file holds whole lines only, the first ones of what a whole run gives.
 TEST(ScanDifferential, FailureWhileLinesAreSharedKeepsWholeLines) {
@@ -432,9 +395,11 @@ TEST(ScanDifferential, FailureWhileLinesAreSharedKeepsWholeLines) {
   const driver::RowSettings settings{"1", "1", "1", "6"};
   const std::string expected = RefRows(settings, input).output;
   for (int k = 0; k < 6; ++k) {
-    // The second or third read fails, inside the file; or the disk fills up, after the header.
-    FailingSource source(input, k < 2 ? 1 + k : -1);
-    RoomSink sink(k < 2 ? expected.size() : 20 + texts.Below(expected.size() - 20));
+    // The second or third block read fails, inside the file; or the disk fills up, after the
+    // header.
+    const std::size_t fail_after[] = {1500000, 2500000};
+    driver::MemorySource source(input, k < 2 ? fail_after[k] : std::numeric_limits<std::size_t>::max());
+    driver::MemorySink sink(k < 2 ? expected.size() : 20 + texts.Below(expected.size() - 20));
     driver::LineReader reader(source);
     driver::LineWriter writer(sink);
     bool failed = false;

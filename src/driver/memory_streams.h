@@ -1,0 +1,72 @@
+// Row processing over bytes in memory, for tests, benchmarks and fuzzing: a source that can
+// fail part of the way through, as a disk that goes away does, and a sink that can fill up, as
+// a full disk does.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "driver/streams.h"
+
+namespace talvo::driver {
+
+class MemorySource final : public ByteSource {
+ public:
+  static constexpr int kDeviceError = 1117;
+
+  // The read that would take the bytes handed out past `fail_after` (counted over every
+  // opening) fails instead.
+  explicit MemorySource(std::string_view bytes,
+                        std::size_t fail_after = std::numeric_limits<std::size_t>::max())
+      : bytes_(bytes), fail_after_(fail_after) {}
+
+  platform::IoResult Read(char* data, std::size_t size) override {
+    const std::size_t n = std::min(size, bytes_.size() - pos_);
+    if (n != 0 && n > fail_after_ - std::min(fail_after_, delivered_)) {
+      tripped = true;
+      return {0, kDeviceError};
+    }
+    if (n != 0) std::memcpy(data, bytes_.data() + pos_, n);
+    pos_ += n;
+    delivered_ += n;
+    return {n, 0};
+  }
+  int Reopen() override {
+    pos_ = 0;
+    return 0;
+  }
+
+  bool tripped = false;  // a read has failed
+
+ private:
+  std::string_view bytes_;
+  std::size_t fail_after_;
+  std::size_t pos_ = 0;
+  std::size_t delivered_ = 0;
+};
+
+class MemorySink final : public ByteSink {
+ public:
+  static constexpr int kDiskFull = 112;
+
+  // Holds `room` bytes: a write takes what still fits and then fails.
+  explicit MemorySink(std::size_t room = std::numeric_limits<std::size_t>::max()) : room_(room) {}
+
+  platform::IoResult Write(const char* data, std::size_t size) override {
+    const std::size_t n = std::min(size, room_ - std::min(room_, bytes.size()));
+    bytes.append(data, n);
+    return {n, n == size ? 0 : kDiskFull};
+  }
+  void Truncate(std::uint64_t size) override { bytes.resize(static_cast<std::size_t>(size)); }
+
+  std::string bytes;
+
+ private:
+  std::size_t room_;
+};
+
+}  // namespace talvo::driver
