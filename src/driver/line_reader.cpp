@@ -31,11 +31,23 @@ bool LineReader::Fill() {
   if (eof_) return false;
   const platform::IoResult r = source_.Read(buffer_.get(), capacity_);
   if (r.code != 0) ThrowIoFailure(r.code);
+  if (r.bytes == 0) {
+    eof_ = true;  // the last block stays held, all of it read (pos_ is at end_)
+    return false;
+  }
+  held_from_ += end_;
   pos_ = 0;
   end_ = r.bytes;
   FindMark();
-  if (r.bytes == 0) eof_ = true;
-  return r.bytes != 0;
+  return true;
+}
+
+bool LineReader::RewindHeld() {
+  if (held_from_ != 0) return false;
+  pos_ = 0;
+  ended_ = false;
+  FindMark();
+  return true;
 }
 
 void LineReader::FindMark() {
@@ -58,6 +70,7 @@ std::string_view LineReader::TakeWholeLines() {
 
 void LineReader::Restart() {
   pos_ = end_ = mark_ = 0;
+  held_from_ = 0;
   eof_ = ended_ = false;
 }
 

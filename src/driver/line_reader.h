@@ -64,6 +64,11 @@ class LineReader {
   // Forgets everything read so far; the source has been opened again at its start.
   void Restart();
 
+  // Goes back to the start of the input without reading it again, when the block held still
+  // begins there; false when it does not. For an input that cannot be opened again at its
+  // start (a pipe), where reading it again would lose what was read.
+  bool RewindHeld();
+
  private:
   static constexpr char kEndOfFile = '\x1A';
   bool Fill();
@@ -76,6 +81,7 @@ class LineReader {
   std::size_t capacity_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
+  std::uint64_t held_from_ = 0;  // where in the input the block held begins
   std::size_t mark_ = 0;  // first 0x1A at or after pos_ when mark_ >= pos_; end_ when none
   bool eof_ = false;    // the source has no more bytes
   bool ended_ = false;  // a 0x1A ended the input

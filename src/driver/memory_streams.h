@@ -36,11 +36,13 @@ class MemorySource final : public ByteSource {
     return {n, 0};
   }
   int Reopen() override {
-    pos_ = 0;
+    if (!pipe) pos_ = 0;
     return 0;
   }
+  bool ReopensAtStart() const override { return !pipe; }
 
   bool tripped = false;  // a read has failed
+  bool pipe = false;     // opening again goes on where reading stands, as a pipe does
 
  private:
   std::string_view bytes_;

@@ -18,6 +18,9 @@ namespace talvo::driver {
 
 namespace {
 
+// The system's "seek error": an input that cannot be read again from its start.
+constexpr int kSeekError = 25;
+
 // Output lines held in memory, for a piece of lines turned out apart from the writer: an
 // append is a bounds check and a copy, and the storage is kept from piece to piece.
 class LinesInMemory {
@@ -138,9 +141,13 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
     writer.Append(first);
     if (settings.write == "1") writer.Append(text::kHeaderSuffix);
     writer.EndLine();
-  } else {
+  } else if (source.ReopensAtStart()) {
     if (const int code = source.Reopen(); code != 0) ThrowIoFailure(code);
     reader.Restart();
+  } else if (!reader.RewindHeld()) {
+    // A pipe whose first line outgrew the block: what was read cannot be had again, and going
+    // on would silently drop it.
+    ThrowIoFailure(kSeekError);
   }
   if (reader.AtEnd()) return;
 

@@ -28,6 +28,7 @@ class InputFile final : public ByteSource {
     handle_ = r.handle;
     return r.code;
   }
+  bool ReopensAtStart() const override { return platform::IsDiskFile(handle_); }
   platform::Handle handle() const { return handle_; }
 
  private:

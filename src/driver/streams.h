@@ -16,6 +16,9 @@ class ByteSource {
   virtual platform::IoResult Read(char* data, std::size_t size) = 0;
   // Closes the source and opens it again at its start; returns an I/O code, 0 on success.
   virtual int Reopen() = 0;
+  // Whether Reopen gives the same bytes again: false for a pipe, which would go on where it
+  // stands.
+  virtual bool ReopensAtStart() const { return true; }
 };
 
 class ByteSink {

@@ -50,6 +50,10 @@ OpenResult OpenInput(std::string_view path);
 // and changes nothing.
 OpenResult CreateOutput(std::string_view path, Handle input);
 
+// Whether the file is one that opening again gives from its start (a file on a disk, not a
+// pipe or a terminal).
+bool IsDiskFile(Handle file);
+
 // Reads up to `size` bytes; 0 bytes with code 0 is the end of the file.
 IoResult Read(Handle file, char* data, std::size_t size);
 

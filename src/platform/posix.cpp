@@ -185,6 +185,11 @@ OpenResult CreateOutput(std::string_view path, Handle input) {
   return {fd, 0};
 }
 
+bool IsDiskFile(Handle file) {
+  struct stat st;
+  return ::fstat(Descriptor(file), &st) == 0 && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
+}
+
 IoResult Read(Handle file, char* data, std::size_t size) {
   for (;;) {
     const ssize_t n = ::read(Descriptor(file), data, size);

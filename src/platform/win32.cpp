@@ -124,6 +124,8 @@ OpenResult CreateOutput(std::string_view path, Handle) {
   return {Wrap(h), 0};
 }
 
+bool IsDiskFile(Handle file) { return ::GetFileType(Native(file)) == FILE_TYPE_DISK; }
+
 IoResult Read(Handle file, char* data, std::size_t size) {
   DWORD n = 0;
   if (!::ReadFile(Native(file), data, static_cast<DWORD>(std::min(size, kMaxTransfer)), &n,

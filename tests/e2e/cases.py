@@ -6,6 +6,7 @@ the program's own byte escapes, so a wrong byte on either side shows up.
 import os
 import shutil
 import stat
+import threading
 from dataclasses import dataclass, field
 from typing import Callable, List, Optional, Union
 
@@ -335,6 +336,23 @@ def held_by_another_run(which, lock):
     return setup
 
 
+def input_through_a_pipe(ctx):
+    """The input is a named pipe that a writer fills once: read again from its start, it would
+    have nothing more to give."""
+    with open(ctx.in_path, "rb") as f:
+        data = f.read()
+    os.remove(ctx.in_path)
+    os.mkfifo(ctx.in_path)
+
+    def feed():
+        with open(ctx.in_path, "wb") as pipe:
+            pipe.write(data)
+
+    writer = threading.Thread(target=feed, daemon=True)
+    writer.start()
+    return lambda: writer.join(timeout=10)
+
+
 # 160 KB of output for a 64 KiB file system; the check digits are the 7DR remainders.
 FILLING_VALUES = [b"%07d" % k for k in range(1, 8001)]
 FILLING_INPUT = b"".join(v + b",x\r\n" for v in FILLING_VALUES)
@@ -364,6 +382,8 @@ CASES += [
     run("reading_what_another_run_writes", b"h\r\n1\r\n", 1, 1, 1, 6, None,
         setup=held_by_another_run("in", fcntl.LOCK_EX), stdout=SHARING, status=1, stdin=b"\n",
         platforms=["posix"]),
+    run("pipe_input_without_header_keeps_its_first_line", b"123456\r\n1234\r\n", 0, 1, 1, 0,
+        b"123456,1234564\r\n1234,12342\r\n", setup=input_through_a_pipe, platforms=["posix"]),
     run("paths_with_blanks", HEADER_INPUT, 1, 1, 1, 0, HEADER_APPENDED,
         input_name="a folder/in put.csv", output_name="a folder/out put.csv", platforms=["posix"]),
     run("double_byte_folder_and_file_names", HEADER_INPUT, 1, 1, 1, 0, HEADER_APPENDED,

@@ -1,5 +1,7 @@
 #include "driver/rows.h"
 
+#include "driver/memory_streams.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -46,6 +48,31 @@ TEST(Rows, FailureNamesTheTextThatDidNotConvert) {
   ASSERT_TRUE(bad_r.failure);
   EXPECT_TRUE(bad_r.failure->message.starts_with("'r?' ")) << bad_r.failure->message;
   EXPECT_EQ(bad_r.output, "");
+}
+
+// Without a header the first line is read again as data. A pipe cannot be opened again at its
+// start: what it gave is taken from the block still held, or, when the first line outgrew the
+// block, the run fails rather than silently dropping what was read.
+TEST(Rows, PipeWithoutHeaderKeepsEveryLine) {
+  using namespace talvo::driver;
+  const std::string input = "123456\r\n1234\r\n";
+  for (std::size_t block : {3u, 7u, 8u, 64u}) {
+    MemorySource source(input);
+    source.pipe = true;
+    MemorySink sink;
+    LineReader reader(source, block);
+    LineWriter writer(sink, block);
+    try {
+      ProcessRows({"0", "1", "1", "0"}, source, reader, writer);
+      writer.Flush();
+      EXPECT_GE(block, 8u) << "the first line and its end fit the block";
+      EXPECT_EQ(sink.bytes, "123456,1234564\r\n1234,12342\r\n") << block;
+    } catch (const Failure& failure) {
+      EXPECT_LT(block, 8u);
+      EXPECT_EQ(failure.message, "I/O \x83G\x83\x89\x81[ (25)");
+      EXPECT_EQ(sink.bytes, "");
+    }
+  }
 }
 
 }  // namespace
