@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The robustness legs of CI: the whole unit and end-to-end suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then every fuzz target for a short, bounded run.
+# UndefinedBehaviorSanitizer, then under ThreadSanitizer, then every fuzz target for a short,
+# bounded run.
 #   TALVO_FUZZ_SECONDS=600 bash tools/robustness.sh   # fuzz each target longer
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +11,11 @@ jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 cmake --preset sanitize -DTALVO_BUILD_BENCH=OFF >/dev/null
 cmake --build build-sanitize -j"$jobs"
 ctest --preset sanitize -j"$jobs"
+
+# Row processing shares a block's lines with a helper thread: the suite again, watched for races.
+cmake --preset thread-sanitize >/dev/null
+cmake --build build-tsan -j"$jobs"
+ctest --preset thread-sanitize -j"$jobs"
 
 cmake --preset fuzz -DTALVO_FUZZ_SECONDS="${TALVO_FUZZ_SECONDS:-20}" >/dev/null
 cmake --build build-fuzz -j"$jobs"
