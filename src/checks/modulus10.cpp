@@ -36,19 +36,31 @@ void CheckM10(std::string_view value, int weight, bool digitSum, std::string& re
     if constexpr (text::words::kEnabled) {
       // Eight digits at a time from the right end. Stepping by eight keeps the rightmost byte
       // of each word weighted, and with it the bytes two, four and six to its left: in a
-      // little-endian word, bytes 7, 5, 3 and 1. Each half is summed across the word in one
-      // multiplication; a word with any byte outside '0'-'9' is caught as a whole.
+      // little-endian word, bytes 7, 5, 3 and 1. Those are weighted in place, in 16-bit lanes
+      // that cannot overflow, and the four lanes summed across the word in one multiplication;
+      // a word with any byte outside '0'-'9' is caught as a whole. The weighted sum goes to
+      // `plain`: `weighted` holds only what is weighted at the end.
       constexpr std::uint64_t kZeros = 0x3030303030303030u;
       constexpr std::uint64_t kAboveNine = 0x4646464646464646u;  // lifts ':' and up to 0x80
       constexpr std::uint64_t kLanes = 0x00FF00FF00FF00FFu;
       constexpr std::uint64_t kSumLanes = 0x0001000100010001u;
+      const auto w8 = static_cast<std::uint64_t>(weight);
+      const auto add_word = [&](std::uint64_t w, unsigned shift) {
+        bad |= ((((w + kAboveNine) | (w - kZeros) | w) & text::words::kHighBits) << shift) != 0
+                   ? 1u
+                   : 0u;
+        const std::uint64_t d = (w - kZeros) << shift;
+        plain += ((((d >> 8) & kLanes) * w8 + (d & kLanes)) * kSumLanes) >> 48;
+      };
       const char* p = value.data();
-      for (; i >= 8; i -= 8) {
-        const std::uint64_t w = text::words::Load(p + i - 8);
-        bad |= (((w + kAboveNine) | (w - kZeros) | w) & text::words::kHighBits) != 0 ? 1u : 0u;
-        const std::uint64_t d = w - kZeros;
-        weighted += (((d >> 8) & kLanes) * kSumLanes) >> 48;
-        plain += ((d & kLanes) * kSumLanes) >> 48;
+      for (; i >= 8; i -= 8) add_word(text::words::Load(p + i - 8), 0);
+      if (i != 0 && length >= 8) {
+        // The first few digits: the word at the start of the value, moved up so that they end
+        // at its top byte, as the rightmost digit of each word above does, and the digits
+        // already summed fall off. Whatever a bad byte borrows or carries runs upwards, into
+        // what falls off or into a value that is bad anyway.
+        add_word(text::words::Load(p), 8 * (8 - static_cast<unsigned>(i)));
+        i = 0;
       }
     }
     for (; i >= 2; i -= 2) {

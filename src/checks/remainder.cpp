@@ -62,7 +62,7 @@ void CheckDR(std::string_view value, int modulus, bool subtract, std::string& re
   // A negative value keeps its negative remainder, so DSR can give more than the modulus.
   const std::int64_t check = subtract ? modulus - *remainder : *remainder;
 
-  char digits[24];
+  char digits[48];  // more than to_chars needs: room for CopyBytes to move it in wide words
   const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, check);
   (void)ec;  // a remainder below the modulus always fits
   const auto checkLength = static_cast<std::size_t>(end - digits);

@@ -42,6 +42,24 @@ bool LineReader::Fill() {
   return true;
 }
 
+void LineReader::ReadAhead() {
+  if (eof_ || ended_) return;
+  if (mark_ < pos_) FindMark();
+  if (mark_ != end_) return;  // the input ends, or a line is cut, at that 0x1A
+  const std::size_t rest = end_ - pos_;
+  if (rest > capacity_ / 2) return;  // a long line: GatherLine takes it as it comes
+  if (!spare_) spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
+  const platform::IoResult r = source_.Read(spare_.get() + rest, capacity_ - rest);
+  if (r.code != 0) ThrowIoFailure(r.code);
+  if (rest != 0) std::memcpy(spare_.get(), buffer_.get() + pos_, rest);
+  std::swap(buffer_, spare_);
+  held_from_ += pos_;
+  pos_ = 0;
+  end_ = rest + r.bytes;
+  eof_ = r.bytes == 0;
+  FindMark();
+}
+
 bool LineReader::RewindHeld() {
   if (held_from_ != 0) return false;
   pos_ = 0;

@@ -61,6 +61,14 @@ class LineReader {
   // them out between threads.
   std::string_view TakeWholeLines();
 
+  // Reads the next block into a second buffer, behind the rest of this one (the start of the
+  // line that the block cuts), and goes on from there. The lines last taken by TakeWholeLines
+  // stay where they are and valid, so they can be worked on while the next block comes in;
+  // they stay valid until the reader reads again after this. Does nothing where there is
+  // nothing to gain: at the end of the input, with a 0x1A ahead, or when the rest is too long
+  // to move. Throws Failure on a read failure, leaving everything as it was.
+  void ReadAhead();
+
   // Forgets everything read so far; the source has been opened again at its start.
   void Restart();
 
@@ -78,6 +86,7 @@ class LineReader {
 
   ByteSource& source_;
   std::unique_ptr<char[]> buffer_;  // left uninitialised: only what is read is touched
+  std::unique_ptr<char[]> spare_;   // ReadAhead's second buffer, made on its first use
   std::size_t capacity_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;

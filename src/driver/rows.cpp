@@ -1,14 +1,12 @@
 #include "driver/rows.h"
 
 #include <algorithm>
-#include <array>
-#include <atomic>
-#include <cstring>
-#include <memory>
+#include <cstdint>
+#include <string>
 
-#include "driver/helper_thread.h"
 #include "driver/memory_streams.h"
 #include "driver/methods.h"
+#include "driver/pieces.h"
 #include "fields/fields.h"
 #include "text/byte_words.h"
 #include "text/integer_text.h"
@@ -21,34 +19,6 @@ namespace {
 // The system's "seek error": an input that cannot be read again from its start.
 constexpr int kSeekError = 25;
 
-// Output lines held in memory, for a piece of lines turned out apart from the writer: an
-// append is a bounds check and a copy, and the storage is kept from piece to piece.
-class LinesInMemory {
- public:
-  void Clear() { size_ = 0; }
-  std::string_view View() const { return {data_.get(), size_}; }
-  void Append(std::string_view piece) {
-    if (piece.size() > capacity_ - size_) Grow(piece.size());
-    text::words::CopyBytes(data_.get() + size_, piece.data(), piece.size());
-    size_ += piece.size();
-  }
-  void Append(char byte) { Append(std::string_view(&byte, 1)); }
-  void EndLine() { Append(text::kCrLf); }
-
- private:
-  void Grow(std::size_t more) {
-    const std::size_t capacity = std::max(2 * capacity_, size_ + more);
-    auto data = std::make_unique_for_overwrite<char[]>(capacity);
-    if (size_ != 0) std::memcpy(data.get(), data_.get(), size_);
-    data_ = std::move(data);
-    capacity_ = capacity;
-  }
-
-  std::unique_ptr<char[]> data_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
-};
-
 // What row processing does with every data line once w, and r where w needs it, are known to
 // be integer text: nothing in it can fail then, and nothing in it changes from line to line.
 struct DataLineRule {
@@ -59,31 +29,65 @@ struct DataLineRule {
   std::string_view suffix;     // what the rules append to the line
 };
 
-// One data line: its check result into `checked` (kept from line to line, as a code outside the
-// method table leaves it), and the line with the result in its write position into `out`.
+// One data line, once its target field and write position are found: its check result into
+// `checked` (kept from line to line, as a code outside the method table leaves it), and the line
+// with the result in its write position into `out`.
+template <typename Out>
+void WriteFoundLine(std::string_view line, const fields::FieldAndPlace& found,
+                    const DataLineRule& rule, std::string& checked, Out& out) {
+  if (!rule.marked) RunMethod(rule.check, found.field, checked);
+
+  if constexpr (requires { out.Room(std::size_t{0}); }) {
+    // Room for the whole output line at once, so that its pieces are copied in unchecked.
+    char* const start =
+        out.Room(line.size() + rule.suffix.size() + checked.size() + 1 + text::kCrLf.size());
+    char* o = start;
+    const auto put = [&o](const char* from, std::size_t n) {
+      text::words::CopyBytes(o, from, n);
+      o += n;
+    };
+    // Bytes [from, to) of the line followed by the suffix.
+    const auto put_joined = [&](std::size_t from, std::size_t to) {
+      const std::size_t split = line.size();
+      if (from < split) put(line.data() + from, std::min(to, split) - from);
+      if (to > split) {
+        const std::size_t at = std::max(from, split) - split;
+        put(rule.suffix.data() + at, to - split - at);
+      }
+    };
+    put_joined(0, found.place.prefix);
+    put(checked.data(), checked.size());
+    if (found.place.comma) *o++ = ',';
+    put_joined(found.place.rest, line.size() + rule.suffix.size());
+    put(text::kCrLf.data(), text::kCrLf.size());
+    out.Filled(static_cast<std::size_t>(o - start));
+  } else {
+    // Bytes [from, to) of the line followed by the suffix.
+    const auto append_joined = [&](std::size_t from, std::size_t to) {
+      const std::size_t split = line.size();
+      if (from < split) out.Append(line.substr(from, std::min(to, split) - from));
+      if (to > split) {
+        const std::size_t at = std::max(from, split) - split;
+        out.Append(rule.suffix.substr(at, to - split - at));
+      }
+    };
+    append_joined(0, found.place.prefix);
+    out.Append(checked);
+    if (found.place.comma) out.Append(',');
+    append_joined(found.place.rest, line.size() + rule.suffix.size());
+    out.EndLine();
+  }
+}
+
+// The same for a line as it stands: the target field and the write position from one pass over
+// it. A marked line runs no method, so its target field is not sought.
 template <typename Out>
 void WriteDataLine(std::string_view line, const DataLineRule& rule, std::string& checked,
                    Out& out) {
-  // The target field and the write position from one pass over the line. A marked line runs
-  // no method, so its target field is not sought.
-  const fields::FieldAndPlace found = fields::GetFieldAndLocate(
-      line, rule.marked ? 0 : rule.column, rule.suffix, rule.write_position);
-  if (!rule.marked) RunMethod(rule.check, found.field, checked);
-
-  // Bytes [from, to) of the line followed by the suffix.
-  const auto append_joined = [&](std::size_t from, std::size_t to) {
-    const std::size_t split = line.size();
-    if (from < split) out.Append(line.substr(from, std::min(to, split) - from));
-    if (to > split) {
-      const std::size_t at = std::max(from, split) - split;
-      out.Append(rule.suffix.substr(at, to - split - at));
-    }
-  };
-  append_joined(0, found.place.prefix);
-  out.Append(checked);
-  if (found.place.comma) out.Append(',');
-  append_joined(found.place.rest, line.size() + rule.suffix.size());
-  out.EndLine();
+  WriteFoundLine(line,
+                 fields::GetFieldAndLocate(line, rule.marked ? 0 : rule.column, rule.suffix,
+                                           rule.write_position),
+                 rule, checked, out);
 }
 
 // Whole lines from LineReader::TakeWholeLines, each split off at its LF with its CRs dropped,
@@ -94,6 +98,31 @@ void WriteDataLines(std::string_view lines, const DataLineRule& rule, std::strin
   const char* p = lines.data();
   const char* const end = p + lines.size();
   while (p != end) {
+    if constexpr (text::words::kEnabled) {
+      // The common line of an export: shorter than 64 bytes, ending in LF or CR LF, with no
+      // other CR and no byte above 0x7F. Its end and its commas are found in one pass over the
+      // 64 bytes from its start.
+      if (end - p >= 64) {
+        // Most such lines end within 32 bytes; the next 32 are looked at only when not.
+        text::words::LineMarks m = text::words::MarkLine<2>(p);
+        if (m.lf == 0) m = text::words::MarkLine<4>(p);
+        const std::uint64_t lf = m.lf & (0 - m.lf);  // the first LF alone
+        const std::uint64_t before = lf - 1;         // the bytes before it
+        const std::uint64_t cr = m.cr & before;
+        if (lf != 0 && (m.high & before) == 0 && (cr == 0 || cr == lf >> 1)) {
+          const auto size = static_cast<std::size_t>(std::countr_zero(lf));
+          const std::uint64_t content = cr == 0 ? before : before >> 1;
+          const std::string_view line(p, cr == 0 ? size : size - 1);
+          WriteFoundLine(line,
+                         fields::GetFieldAndLocatePlain(line, m.comma & content,
+                                                        rule.marked ? 0 : rule.column,
+                                                        rule.suffix, rule.write_position),
+                         rule, checked, out);
+          p += size + 1;
+          continue;
+        }
+      }
+    }
     const char* brk = text::words::FindEither(p, end, '\r', '\n');
     std::string_view line(p, static_cast<std::size_t>(brk - p));
     if (*brk == '\r' && brk[1] == '\n') {
@@ -110,20 +139,6 @@ void WriteDataLines(std::string_view lines, const DataLineRule& rule, std::strin
     p = brk + 1;
   }
 }
-
-// A run of whole lines is cut at line ends into pieces of about this many bytes, which the two
-// threads take in turn; shorter runs are not worth sharing.
-constexpr std::size_t kPieceBytes = 64 * 1024;
-constexpr std::size_t kMostPieces = 32;
-
-// One piece of a run of whole lines, and the output lines that it gives.
-struct Piece {
-  std::string_view lines;
-  LinesInMemory output;
-  std::string checked;
-  std::string gathered;
-  std::atomic<bool> done{false};
-};
 
 }  // namespace
 
@@ -178,66 +193,47 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
   std::string checked;
   WriteDataLine(first_data, rule, checked, writer);
 
-  // The lines are independent of one another, so a long run of whole lines is cut into pieces
-  // at line ends, and this thread and the helper thread each take the next piece not yet taken
-  // and turn out its lines. This thread alone reads and writes: it hands the pieces' lines to the
-  // writer strictly in order, each as soon as it and those before it are done, so the file gets
-  // the same lines in the same order, and a failure comes up at the same line, as when one
-  // thread does it all. A write keeps this thread while the helper goes on with the next piece.
-  std::array<Piece, kMostPieces> pieces;
-  std::atomic<std::size_t> next_piece{0};
-  std::size_t piece_count = 0;
-  // Takes the next piece, if one is left, and turns out its lines; either thread runs it.
-  const auto work_one = [&]() {
-    const std::size_t k = next_piece.fetch_add(1, std::memory_order_relaxed);
-    if (k >= piece_count) return false;
-    Piece& piece = pieces[k];
-    WriteDataLines(piece.lines, rule, piece.checked, piece.output, piece.gathered);
-    piece.done.store(true, std::memory_order_release);
-    return true;
-  };
+  // A long run of whole lines is shared out in pieces with a helper thread. While the helper
+  // turns out one run, this thread writes what the run before gave and reads the next block.
+  PieceQueue queue(
+      [&rule](std::string_view lines, PieceOutput& out) {
+        WriteDataLines(lines, rule, out.checked, out.lines, out.gathered);
+      },
+      writer);
+  std::uint64_t run_start = 0;  // the first piece of the last run added
   std::string gathered;
-  // Last, so that when a failure leaves this function the helper is waited for before
-  // anything its task uses goes away.
-  HelperThread helper;
   while (!reader.AtEnd()) {
     const std::string_view lines = reader.TakeWholeLines();
-    if (lines.empty()) {
-      WriteDataLine(reader.ReadLine(), rule, checked, writer);
+    if (lines.size() < 2 * PieceQueue::kPieceBytes) {
+      // A short run, or a line that is not whole in the block: this thread alone, after
+      // everything before it.
+      queue.WriteAll();
+      if (lines.empty()) {
+        WriteDataLine(reader.ReadLine(), rule, checked, writer);
+      } else {
+        WriteDataLines(lines, rule, checked, writer, gathered);
+      }
       continue;
     }
-    if (lines.size() < 2 * kPieceBytes) {
-      WriteDataLines(lines, rule, checked, writer, gathered);
-      continue;
+    // The run before the last is written out first; the helper meanwhile has the last one.
+    queue.WriteUpTo(run_start);
+    const std::uint64_t start = queue.Added();
+    // Every line either sets the check result or leaves it as the first data line left it,
+    // so each piece can start from the one held here.
+    queue.Add(lines, checked);
+    // The next block is read into the buffer that held the run before this one: its pieces
+    // must be turned out first. A read that fails is told once the lines before it are
+    // written, as when it comes after them.
+    queue.WaitTurnedOut(start);
+    run_start = start;
+    try {
+      reader.ReadAhead();
+    } catch (const Failure&) {
+      queue.WriteAll();
+      throw;
     }
-
-    piece_count = 0;
-    for (std::string_view rest = lines; !rest.empty(); ++piece_count) {
-      const std::size_t want = piece_count + 1 == kMostPieces ? rest.size() : kPieceBytes;
-      const std::size_t lf = want >= rest.size() ? rest.size() - 1 : rest.find('\n', want - 1);
-      Piece& piece = pieces[piece_count];
-      piece.lines = rest.substr(0, lf + 1);
-      piece.output.Clear();
-      piece.checked = checked;
-      piece.done.store(false, std::memory_order_relaxed);
-      rest.remove_prefix(lf + 1);
-    }
-    next_piece.store(0, std::memory_order_relaxed);
-    helper.Start([&work_one] {
-      while (work_one()) {
-      }
-    });
-    std::size_t written = 0;
-    const auto write_done = [&] {
-      while (written < piece_count && pieces[written].done.load(std::memory_order_acquire)) {
-        writer.AppendLines(pieces[written++].output.View());
-      }
-    };
-    while (work_one()) write_done();
-    helper.Wait();
-    write_done();
-    checked.swap(pieces[piece_count - 1].checked);
   }
+  queue.WriteAll();
 }
 
 MemoryRun ProcessRowsInMemory(const RowSettings& settings, std::string_view input,

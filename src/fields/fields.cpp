@@ -185,8 +185,7 @@ FieldAndPlace GetFieldAndLocate(std::string_view line, std::int32_t column,
   if (field.Done() && place.Done()) {
     // Neither needs a comma.
   } else if (PlainCommaMask(line, commas)) {
-    field.Commas(commas);
-    place.Commas(commas);
+    return GetFieldAndLocatePlain(line, commas, column, appended, position);
   } else {
     text::ScanCharacterStarts(line, ',', comma);
   }

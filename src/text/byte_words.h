@@ -69,6 +69,30 @@ inline Marks16 Mark16(const char* p, char a, char b) noexcept {
 #endif
 }
 
+// Bit k set for each byte k of the 16 * Chunks at p that is LF, CR or a comma, one mask each,
+// and for each byte that is 0x80 or above: what splitting a line and its fields needs, from one
+// pass.
+struct LineMarks {
+  std::uint64_t lf = 0;
+  std::uint64_t cr = 0;
+  std::uint64_t comma = 0;
+  std::uint64_t high = 0;
+};
+template <int Chunks>
+LineMarks MarkLine(const char* p) noexcept {
+  static_assert(Chunks >= 1 && Chunks <= 4);
+  LineMarks m;
+  for (int k = 0; k < Chunks; ++k) {
+    const char* q = p + 16 * k;
+    const Marks16 lf = Mark16(q, '\n', '\n');
+    m.lf |= std::uint64_t{lf.found} << (16 * k);
+    m.high |= std::uint64_t{lf.high} << (16 * k);
+    m.cr |= std::uint64_t{Mark16(q, '\r', '\r').found} << (16 * k);
+    m.comma |= std::uint64_t{Mark16(q, ',', ',').found} << (16 * k);
+  }
+  return m;
+}
+
 // The number of bits set: std::popcount becomes a library call where the target machine is not
 // known to have the instruction.
 inline int CountBits(std::uint64_t x) noexcept {
@@ -78,11 +102,18 @@ inline int CountBits(std::uint64_t x) noexcept {
   return static_cast<int>((x * kOnes) >> 56);
 }
 
-// Copies n bytes. The pieces of an output line are mostly a few bytes long; up to 16 they are
+// Copies n bytes. The pieces of an output line are mostly a few bytes long; up to 32 they are
 // moved with two overlapping loads and stores rather than a call.
 inline void CopyBytes(char* to, const char* from, std::size_t n) noexcept {
-  if (n > 16) {
+  if (n > 32) {
     std::memcpy(to, from, n);
+  } else if (n > 16) {
+    char head[16];
+    char tail[16];
+    std::memcpy(head, from, 16);
+    std::memcpy(tail, from + n - 16, 16);
+    std::memcpy(to, head, 16);
+    std::memcpy(to + n - 16, tail, 16);
   } else if (n >= 8) {
     std::uint64_t head;
     std::uint64_t tail;

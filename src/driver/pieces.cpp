@@ -1,0 +1,130 @@
+#include "driver/pieces.h"
+
+#include <system_error>
+#include <utility>
+
+namespace talvo::driver {
+
+PieceQueue::PieceQueue(Work work, LineWriter& writer) : work_(std::move(work)), writer_(writer) {}
+
+PieceQueue::~PieceQueue() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_.store(true, std::memory_order_relaxed);
+  }
+  wake_.notify_one();
+  if (helper_.joinable()) helper_.join();
+}
+
+void PieceQueue::Add(std::string_view lines, const std::string& checked) {
+  std::uint64_t next = added_.load(std::memory_order_relaxed);
+  for (std::string_view rest = lines; !rest.empty(); ++next) {
+    // A slot is taken again only once the piece it held is written.
+    if (next - written_.load(std::memory_order_acquire) >= kSlots) WriteUpTo(next - kSlots + 1);
+    const bool last = next + 1 - Added() == kMostPieces;
+    const std::size_t want = last ? rest.size() : kPieceBytes;
+    const std::size_t lf = want >= rest.size() ? rest.size() - 1 : rest.find('\n', want - 1);
+    Slot& slot = slots_[next % kSlots];
+    slot.lines = rest.substr(0, lf + 1);
+    slot.out.lines.Clear();
+    slot.out.checked = checked;
+    slot.error = nullptr;
+    rest.remove_prefix(lf + 1);
+  }
+  if (!helper_.joinable() && !alone_) {
+    // Started with the first run, so that a file too small for one never starts it.
+    try {
+      helper_ = std::thread(&PieceQueue::HelperLoop, this);
+    } catch (const std::system_error&) {
+      // No second thread to be had: this thread turns out every piece itself, as it waits
+      // for them.
+      alone_ = true;
+    }
+  }
+  {
+    // Under the lock, so that the helper cannot miss it between looking and going to sleep.
+    std::lock_guard lock(mutex_);
+    added_.store(next, std::memory_order_release);
+  }
+  wake_.notify_one();
+}
+
+bool PieceQueue::TakeOne() {
+  std::uint64_t piece = taken_.load(std::memory_order_relaxed);
+  do {
+    if (piece >= added_.load(std::memory_order_acquire)) return false;
+  } while (!taken_.compare_exchange_weak(piece, piece + 1, std::memory_order_relaxed));
+  Slot& slot = slots_[piece % kSlots];
+  try {
+    work_(slot.lines, slot.out);
+  } catch (...) {
+    slot.error = std::current_exception();
+  }
+  slot.done.store(piece + 1, std::memory_order_release);
+  WriteReady();
+  return true;
+}
+
+void PieceQueue::WriteReady() {
+  // A piece turned out while the other thread was writing may be left behind by it: looked at
+  // again once the lock is free.
+  while (TurnedOut(written_.load(std::memory_order_relaxed))) {
+    std::unique_lock lock(write_mutex_, std::try_to_lock);
+    if (!lock.owns_lock()) return;  // the other thread is writing; it takes this piece too
+    WriteReadyLocked();
+    if (write_error_) return;
+  }
+}
+
+void PieceQueue::WriteReadyLocked() {
+  if (write_error_) return;
+  std::uint64_t piece = written_.load(std::memory_order_relaxed);
+  try {
+    while (piece < added_.load(std::memory_order_acquire) && TurnedOut(piece)) {
+      Slot& slot = slots_[piece % kSlots];
+      if (slot.error) std::rethrow_exception(slot.error);
+      writer_.AppendLines(slot.out.lines.View());
+      // A piece of long lines leaves its slot holding much more than a common piece needs:
+      // given back, so that the slots of a file of long lines do not all keep that much.
+      if (slot.out.lines.Capacity() > kKeptOutput) slot.out.lines.Release();
+      written_.store(++piece, std::memory_order_release);
+    }
+  } catch (...) {
+    write_error_ = std::current_exception();
+  }
+}
+
+void PieceQueue::WriteUpTo(std::uint64_t end) {
+  for (;;) {
+    {
+      std::lock_guard lock(write_mutex_);
+      WriteReadyLocked();
+      if (write_error_) std::rethrow_exception(write_error_);
+      if (written_.load(std::memory_order_relaxed) >= end) return;
+    }
+    if (!TakeOne()) std::this_thread::yield();  // the helper has the next piece in hand
+  }
+}
+
+void PieceQueue::WaitTurnedOut(std::uint64_t end) {
+  for (std::uint64_t piece = written_.load(std::memory_order_acquire); piece < end;) {
+    if (TurnedOut(piece)) {
+      ++piece;
+    } else if (!TakeOne()) {
+      std::this_thread::yield();
+    }
+  }
+}
+
+void PieceQueue::HelperLoop() {
+  while (!stop_.load(std::memory_order_relaxed)) {
+    if (TakeOne()) continue;
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] {
+      return stop_.load(std::memory_order_relaxed) ||
+             taken_.load(std::memory_order_relaxed) < added_.load(std::memory_order_relaxed);
+    });
+  }
+}
+
+}  // namespace talvo::driver

@@ -1,0 +1,155 @@
+// Long runs of whole lines, cut at line ends into pieces that this thread and a helper thread
+// turn into output lines together.
+//
+// The lines of a data file do not depend on one another, so any thread may turn out any piece.
+// What comes out goes to the writer strictly in the order of the pieces, whichever thread hands
+// it over, so the file gets the same bytes, and a failure comes up at the same line, as when
+// one thread does it all: a write that fails on the helper is told on this thread, and nothing
+// is written after it. The helper takes the next piece whenever it is free, across the end of
+// one run and the start of the next, and so is not held up while this thread reads.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "driver/line_writer.h"
+#include "text/byte_words.h"
+#include "text/literals.h"
+
+namespace talvo::driver {
+
+// Output lines held in memory: an append is a bounds check and a copy, and the storage is kept
+// from piece to piece.
+class LinesInMemory {
+ public:
+  void Clear() { size_ = 0; }
+  std::size_t Capacity() const { return capacity_; }
+  // Gives the storage back.
+  void Release() {
+    data_.reset();
+    size_ = capacity_ = 0;
+  }
+  std::string_view View() const { return {data_.get(), size_}; }
+  void Append(std::string_view piece) {
+    if (piece.size() > capacity_ - size_) Grow(piece.size());
+    text::words::CopyBytes(data_.get() + size_, piece.data(), piece.size());
+    size_ += piece.size();
+  }
+  void Append(char byte) { Append(std::string_view(&byte, 1)); }
+  void EndLine() { Append(text::kCrLf); }
+  // Room for `most` bytes after those held, to be written there directly; Filled then counts
+  // the bytes that were.
+  char* Room(std::size_t most) {
+    if (most > capacity_ - size_) Grow(most);
+    return data_.get() + size_;
+  }
+  void Filled(std::size_t bytes) { size_ += bytes; }
+
+ private:
+  void Grow(std::size_t more) {
+    const std::size_t capacity = std::max(2 * capacity_, size_ + more);
+    auto data = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ != 0) std::memcpy(data.get(), data_.get(), size_);
+    data_ = std::move(data);
+    capacity_ = capacity;
+  }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+// What a piece turns into, with the scratch its lines need on the way.
+struct PieceOutput {
+  LinesInMemory lines;
+  std::string checked;   // the check result, carried from line to line within the piece
+  std::string gathered;  // a line put together without its CRs
+};
+
+class PieceQueue {
+ public:
+  // A run is cut into pieces of about this many bytes, and into no more than kMostPieces.
+  static constexpr std::size_t kPieceBytes = 64 * 1024;
+  static constexpr std::size_t kMostPieces = 24;
+
+  // Turns the whole lines of one piece into output lines; called on either thread.
+  using Work = std::function<void(std::string_view lines, PieceOutput& out)>;
+
+  // The output goes to `writer`, which nothing else may use while pieces are out: before
+  // writing anything else, WriteAll.
+  PieceQueue(Work work, LineWriter& writer);
+  PieceQueue(const PieceQueue&) = delete;
+  PieceQueue& operator=(const PieceQueue&) = delete;
+  // Stops the helper, which finishes the piece in hand, and waits for it.
+  ~PieceQueue();
+
+  // The number of pieces added so far; a run's pieces are numbered on from there.
+  std::uint64_t Added() const { return added_.load(std::memory_order_relaxed); }
+
+  // Cuts a run of whole lines into pieces and lets either thread take them. Each piece starts
+  // from `checked`. The lines must stay where they are until their pieces are turned out. The
+  // pieces of two runs are held: where they would not fit, those before are written first.
+  void Add(std::string_view lines, const std::string& checked);
+
+  // Returns once the output of every piece before number `end` is written, taking pieces to
+  // turn out and write meanwhile. Throws Failure when a write failed, on either thread, and
+  // what turning out a piece threw.
+  void WriteUpTo(std::uint64_t end);
+  void WriteAll() { WriteUpTo(Added()); }
+
+  // Returns once every piece before number `end` is turned out, so that its lines may be
+  // overwritten; takes pieces to turn out meanwhile.
+  void WaitTurnedOut(std::uint64_t end);
+
+ private:
+  static constexpr std::size_t kSlots = 2 * kMostPieces;
+  // The output storage a slot keeps from piece to piece: enough for a common piece.
+  static constexpr std::size_t kKeptOutput = 4 * kPieceBytes;
+
+  struct Slot {
+    std::string_view lines;
+    PieceOutput out;
+    std::exception_ptr error;
+    std::atomic<std::uint64_t> done{0};  // the piece's number + 1 once it is turned out
+  };
+
+  // Takes the next piece not yet taken, if one has been added, and turns it out.
+  bool TakeOne();
+  // Writes the pieces turned out next in order, unless the other thread is writing.
+  void WriteReady();
+  // Writes the pieces turned out next in order; holds the write lock. Keeps a write failure
+  // for this thread to throw, and writes nothing after it.
+  void WriteReadyLocked();
+  bool TurnedOut(std::uint64_t piece) const {
+    return slots_[piece % kSlots].done.load(std::memory_order_acquire) == piece + 1;
+  }
+  void HelperLoop();
+
+  Work work_;
+  LineWriter& writer_;
+  std::array<Slot, kSlots> slots_;
+  std::atomic<std::uint64_t> added_{0};
+  std::atomic<std::uint64_t> taken_{0};
+  std::atomic<std::uint64_t> written_{0};  // changed only under write_mutex_
+  std::mutex write_mutex_;                 // held by the thread using the writer
+  std::exception_ptr write_error_;         // under write_mutex_
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::atomic<bool> stop_{false};
+  bool alone_ = false;  // no helper thread could be started
+  std::thread helper_;  // last: started once everything it uses exists
+};
+
+}  // namespace talvo::driver
