@@ -19,8 +19,15 @@ constexpr std::size_t kMaxLength = 2 * kPartLength;
 constexpr std::uint64_t kPartScale = 1'000'000'000'000'000'000ULL;  // 10^18, one part's worth
 
 // Remainder with the sign of the dividend. Well defined for every n, INT64_MIN included,
-// because modulus is never -1.
-std::int64_t Remainder(std::int64_t n, std::int64_t modulus) { return n % modulus; }
+// because modulus is never -1. The two moduli in use are spelled out, so that each becomes a
+// multiplication rather than a division.
+std::int64_t Remainder(std::int64_t n, std::int64_t modulus) {
+  switch (modulus) {
+    case 7: return n % 7;
+    case 9: return n % 9;
+    default: return n % modulus;
+  }
+}
 
 // Reads the value as one or two numbers and folds them into a single remainder; nullopt when a
 // part is not integer text.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "text/byte_words.h"
 #include "text/literals.h"
 
 namespace talvo::text {
@@ -57,6 +58,22 @@ std::optional<Signed> Parse(std::string_view s) noexcept {
     // 30-digit values of the remainder methods are read in parts of that length.
     constexpr auto kAlwaysFits = static_cast<std::size_t>(std::numeric_limits<Signed>::digits10);
     const std::size_t unchecked_end = i + std::min(n - i, kAlwaysFits);
+    if constexpr (words::kEnabled) {
+      // Eight digits at a time: each pair of neighbours, then of pairs, then of fours, is
+      // joined in place across the word. A word with any byte outside '0'-'9' fails as a whole,
+      // as its first bad byte would.
+      constexpr std::uint64_t kZeros = 0x3030303030303030u;
+      constexpr std::uint64_t kAboveNine = 0x4646464646464646u;  // lifts ':' and up to 0x80
+      for (; unchecked_end - i >= 8; i += 8) {
+        const std::uint64_t w = words::Load(s.data() + i);
+        if ((((w + kAboveNine) | (w - kZeros) | w) & words::kHighBits) != 0) return std::nullopt;
+        std::uint64_t d = w - kZeros;  // the first digit in the lowest byte
+        d = (d * 10 + (d >> 8)) & 0x00FF00FF00FF00FFu;
+        d = (d * 100 + (d >> 16)) & 0x0000FFFF0000FFFFu;
+        d = (d * 10000 + (d >> 32)) & 0x00000000FFFFFFFFu;
+        value = static_cast<Unsigned>(value * 100000000u + d);
+      }
+    }
     for (; i < unchecked_end; ++i) {
       const auto d = static_cast<unsigned char>(s[i] - '0');
       if (d > 9) return std::nullopt;
