@@ -12,7 +12,8 @@ cmake --preset sanitize -DTALVO_BUILD_BENCH=OFF >/dev/null
 cmake --build build-sanitize -j"$jobs"
 ctest --preset sanitize -j"$jobs"
 
-# Row processing shares a block's lines with a helper thread: the suite again, watched for races.
+# Row processing shares pieces of lines, and the writing of them, with a helper thread: the
+# suite again, watched for races.
 cmake --preset thread-sanitize >/dev/null
 cmake --build build-tsan -j"$jobs"
 ctest --preset thread-sanitize -j"$jobs"

@@ -8,7 +8,12 @@
 
 namespace talvo::checks {
 
-void CheckM10(std::string_view value, int weight, bool digitSum, std::string& result) {
+namespace {
+
+// Inlined into each method with its weight and rule fixed, which the loops then fold in.
+template <bool digitSum>
+[[gnu::always_inline]] inline void M10(std::string_view value, unsigned weight,
+                                        std::string& result) {
   // The digits that take the weight (the rightmost and every second one to its left) and the
   // others are summed apart and weighted once at the end; the sums cannot overflow for any
   // length that fits in memory. A bad byte anywhere gives the same error word as the first bad
@@ -23,9 +28,9 @@ void CheckM10(std::string_view value, int weight, bool digitSum, std::string& re
     return d > 9 ? 0u : d;
   };
   std::size_t i = length;
-  if (digitSum) {
+  if constexpr (digitSum) {
     // Each weighted product is summed by its digits.
-    const auto w = static_cast<unsigned>(weight);
+    const unsigned w = weight;
     const auto digits_of = [](unsigned p) { return p >= 10 ? p / 10 + p % 10 : p; };
     for (; i >= 2; i -= 2) {
       weighted += digits_of(digit(i - 1) * w);
@@ -68,7 +73,7 @@ void CheckM10(std::string_view value, int weight, bool digitSum, std::string& re
       plain += digit(i - 2);
     }
     if (i == 1) weighted += digit(0);
-    weighted *= static_cast<unsigned>(weight);
+    weighted *= weight;
   }
   if (bad != 0) {
     result.assign(text::kInputCharacterError);
@@ -78,5 +83,20 @@ void CheckM10(std::string_view value, int weight, bool digitSum, std::string& re
   const char check = static_cast<char>('0' + (last == 0 ? 0 : 10 - last));
   SetResult(result, value, std::string_view(&check, 1));
 }
+
+}  // namespace
+
+void CheckM10(std::string_view value, int weight, bool digitSum, std::string& result) {
+  const auto w = static_cast<unsigned>(weight);
+  if (digitSum) {
+    M10<true>(value, w, result);
+  } else {
+    M10<false>(value, w, result);
+  }
+}
+
+void CheckM10W2(std::string_view value, std::string& result) { M10<false>(value, 2, result); }
+void CheckLuhnM10W2(std::string_view value, std::string& result) { M10<true>(value, 2, result); }
+void CheckM10W3(std::string_view value, std::string& result) { M10<false>(value, 3, result); }
 
 }  // namespace talvo::checks

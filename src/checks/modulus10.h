@@ -12,6 +12,11 @@ namespace talvo::checks {
 // Writes the result into `result`, reusing its storage, so that a caller going from line to line
 // does not allocate for every value; `value` must not view `result`.
 void CheckM10(std::string_view value, int weight, bool digitSum, std::string& result);
+// The three methods, with weight and rule fixed.
+void CheckM10W2(std::string_view value, std::string& result);      // weight 2
+void CheckLuhnM10W2(std::string_view value, std::string& result);  // weight 2, digit sums
+void CheckM10W3(std::string_view value, std::string& result);      // weight 3 (EAN/UPC)
+
 inline std::string CheckM10(std::string_view value, int weight, bool digitSum) {
   std::string result;
   CheckM10(value, weight, digitSum, result);

@@ -48,9 +48,9 @@ std::optional<std::int64_t> ValueRemainder(std::string_view value, std::int64_t 
   return Remainder(static_cast<std::int64_t>(wrapped), modulus);
 }
 
-}  // namespace
-
-void CheckDR(std::string_view value, int modulus, bool subtract, std::string& result) {
+// Inlined into each method with its modulus and rule fixed.
+[[gnu::always_inline]] inline void DR(std::string_view value, int modulus, bool subtract,
+                                       std::string& result) {
   if (value.size() < kMinLength) {
     result.assign(text::kNone);
     return;
@@ -76,5 +76,16 @@ void CheckDR(std::string_view value, int modulus, bool subtract, std::string& re
 
   SetResult(result, value, std::string_view(digits, checkLength));
 }
+
+}  // namespace
+
+void CheckDR(std::string_view value, int modulus, bool subtract, std::string& result) {
+  DR(value, modulus, subtract, result);
+}
+
+void Check7DR(std::string_view value, std::string& result) { DR(value, 7, false, result); }
+void Check7DSR(std::string_view value, std::string& result) { DR(value, 7, true, result); }
+void Check9DR(std::string_view value, std::string& result) { DR(value, 9, false, result); }
+void Check9DSR(std::string_view value, std::string& result) { DR(value, 9, true, result); }
 
 }  // namespace talvo::checks

@@ -13,6 +13,12 @@ namespace talvo::checks {
 // Writes the result into `result`, reusing its storage, so that a caller going from line to line
 // does not allocate for every value; `value` must not view `result`.
 void CheckDR(std::string_view value, int modulus, bool subtract, std::string& result);
+// The four methods, with modulus and rule fixed.
+void Check7DR(std::string_view value, std::string& result);
+void Check7DSR(std::string_view value, std::string& result);
+void Check9DR(std::string_view value, std::string& result);
+void Check9DSR(std::string_view value, std::string& result);
+
 inline std::string CheckDR(std::string_view value, int modulus, bool subtract) {
   std::string result;
   CheckDR(value, modulus, subtract, result);

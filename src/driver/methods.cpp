@@ -1,5 +1,7 @@
 #include "driver/methods.h"
 
+#include <array>
+
 #include "checks/alphabet.h"
 #include "checks/modulus10.h"
 #include "checks/modulus11.h"
@@ -7,22 +9,30 @@
 
 namespace talvo::driver {
 
-bool RunMethod(std::int32_t code, std::string_view value, std::string& result) {
+Method LookUpMethod(std::int32_t code) {
   using namespace talvo::checks;
-  switch (code) {
-    case 0: CheckDR(value, 7, false, result); return true;   // 7DR
-    case 1: CheckDR(value, 7, true, result); return true;    // 7DSR
-    case 2: CheckDR(value, 9, false, result); return true;   // 9DR
-    case 3: CheckDR(value, 9, true, result); return true;    // 9DSR
-    case 4: CheckM10(value, 2, false, result); return true;  // M10W2
-    case 5: CheckM10(value, 2, true, result); return true;   // Luhn M10W2
-    case 6: CheckM10(value, 3, false, result); return true;  // M10W3 (EAN/UPC)
-    case 7: CheckM11(value, result); return true;            // M11
-    case 8: CheckWeightedM11(value, result); return true;    // weighted M11
-    case 9: CheckM16(value, result); return true;            // M16 over NW-7
-    case 10: CheckM43(value, result); return true;           // M43 over Code 39
-    default: return false;
-  }
+  static constexpr std::array<Method, 11> kMethods = {
+      Check7DR,          // 0: 7DR
+      Check7DSR,         // 1: 7DSR
+      Check9DR,          // 2: 9DR
+      Check9DSR,         // 3: 9DSR
+      CheckM10W2,        // 4: M10W2
+      CheckLuhnM10W2,    // 5: Luhn M10W2
+      CheckM10W3,        // 6: M10W3 (EAN/UPC)
+      CheckM11,          // 7: M11
+      CheckWeightedM11,  // 8: weighted M11
+      CheckM16,          // 9: M16 over NW-7
+      CheckM43,          // 10: M43 over Code 39
+  };
+  if (code < 0 || static_cast<std::size_t>(code) >= kMethods.size()) return nullptr;
+  return kMethods[static_cast<std::size_t>(code)];
+}
+
+bool RunMethod(std::int32_t code, std::string_view value, std::string& result) {
+  const Method method = LookUpMethod(code);
+  if (method == nullptr) return false;
+  method(value, result);
+  return true;
 }
 
 }  // namespace talvo::driver

@@ -7,6 +7,13 @@
 
 namespace talvo::driver {
 
+// A check method: the result for `value` into `result`, reusing its storage.
+using Method = void (*)(std::string_view value, std::string& result);
+
+// The method of `code`, or nullptr for a code outside the table. Looked up once for a run, so
+// that each line makes one call.
+Method LookUpMethod(std::int32_t code);
+
 // Runs the method of `code` on value into `result` and returns true; for a code outside the
 // table runs nothing, leaves `result` as it was and returns false.
 bool RunMethod(std::int32_t code, std::string_view value, std::string& result);

@@ -24,7 +24,7 @@ constexpr int kSeekError = 25;
 struct DataLineRule {
   bool marked;                 // r or c is not integer text: no method runs
   std::int32_t column;         // r, where it is integer text
-  std::int32_t check;          // c, where it is integer text
+  Method method;               // c's method; none when marked or c is outside the table
   std::int32_t write_position;
   std::string_view suffix;     // what the rules append to the line
 };
@@ -35,7 +35,7 @@ struct DataLineRule {
 template <typename Out>
 void WriteFoundLine(std::string_view line, const fields::FieldAndPlace& found,
                     const DataLineRule& rule, std::string& checked, Out& out) {
-  if (!rule.marked) RunMethod(rule.check, found.field, checked);
+  if (rule.method != nullptr) rule.method(found.field, checked);
 
   if constexpr (requires { out.Room(std::size_t{0}); }) {
     // Room for the whole output line at once, so that its pieces are copied in unchecked.
@@ -182,7 +182,7 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
   const DataLineRule rule{
       marked,
       column.value_or(0),
-      check.value_or(0),
+      marked ? nullptr : LookUpMethod(*check),
       // A write mode other than 0 or 1 keeps the write position it started with. The added
       // column wraps like the 32-bit field count it comes from.
       *write == 0   ? *column
