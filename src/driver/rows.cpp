@@ -46,6 +46,16 @@ void WriteFoundLine(std::string_view line, const fields::FieldAndPlace& found,
       text::words::CopyBytes(o, from, n);
       o += n;
     };
+    if (found.place.prefix == line.size() + rule.suffix.size()) {
+      // The result goes after the whole line and suffix, as that of an added column does:
+      // nothing follows it.
+      put(line.data(), line.size());
+      put(rule.suffix.data(), rule.suffix.size());
+      put(checked.data(), checked.size());
+      put(text::kCrLf.data(), text::kCrLf.size());
+      out.Filled(static_cast<std::size_t>(o - start));
+      return;
+    }
     // Bytes [from, to) of the line followed by the suffix.
     const auto put_joined = [&](std::size_t from, std::size_t to) {
       const std::size_t split = line.size();
