@@ -33,7 +33,7 @@ struct DataLineRule {
 // `checked` (kept from line to line, as a code outside the method table leaves it), and the line
 // with the result in its write position into `out`.
 template <typename Out>
-void WriteFoundLine(std::string_view line, const fields::FieldAndPlace& found,
+[[gnu::always_inline]] inline void WriteFoundLine(std::string_view line, const fields::FieldAndPlace& found,
                     const DataLineRule& rule, std::string& checked, Out& out) {
   if (rule.method != nullptr) rule.method(found.field, checked);
 
