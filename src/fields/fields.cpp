@@ -1,7 +1,5 @@
 #include "fields/fields.h"
 
-#include <bit>
-
 #include "text/byte_words.h"
 #include "text/cp932.h"
 
@@ -26,24 +24,6 @@ class FieldSeeker {
       start_ = at + 1;
     }
   }
-  // The commas of a mask (bit k for byte k) at once: those before the sought field are passed
-  // with bit operations instead of one call each.
-  void Commas(std::uint64_t mask) noexcept {
-    if (done_) return;
-    const auto count = static_cast<std::uint32_t>(text::words::CountBits(mask));
-    if (count < left_) {
-      left_ -= count;
-      if (mask != 0) start_ = static_cast<std::size_t>(64 - std::countl_zero(mask));
-      return;
-    }
-    for (std::uint32_t k = 1; k < left_; ++k) {
-      start_ = static_cast<std::size_t>(std::countr_zero(mask)) + 1;
-      mask &= mask - 1;
-    }
-    end_ = static_cast<std::size_t>(std::countr_zero(mask));
-    done_ = true;
-  }
-
   // GetField's answer, once the line's commas are told: a field not ended by a comma ends with
   // the line when it is the line's last field.
   std::string_view Field(std::string_view line) const noexcept {

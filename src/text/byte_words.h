@@ -93,15 +93,6 @@ LineMarks MarkLine(const char* p) noexcept {
   return m;
 }
 
-// The number of bits set: std::popcount becomes a library call where the target machine is not
-// known to have the instruction.
-inline int CountBits(std::uint64_t x) noexcept {
-  x = x - ((x >> 1) & 0x5555555555555555u);
-  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-  return static_cast<int>((x * kOnes) >> 56);
-}
-
 // Copies n bytes. The pieces of an output line are mostly a few bytes long; up to 32 they are
 // moved with two overlapping loads and stores rather than a call.
 inline void CopyBytes(char* to, const char* from, std::size_t n) noexcept {
