@@ -31,10 +31,13 @@ struct DataLineRule {
 
 // One data line, once its target field and write position are found: its check result into
 // `checked` (kept from line to line, as a code outside the method table leaves it), and the line
-// with the result in its write position into `out`.
+// with the result in its write position into `out`. Inlined into the loop over a piece's lines,
+// which it is most of.
 template <typename Out>
-[[gnu::always_inline]] inline void WriteFoundLine(std::string_view line, const fields::FieldAndPlace& found,
-                    const DataLineRule& rule, std::string& checked, Out& out) {
+[[gnu::always_inline]] inline void WriteFoundLine(std::string_view line,
+                                                  const fields::FieldAndPlace& found,
+                                                  const DataLineRule& rule, std::string& checked,
+                                                  Out& out) {
   if (rule.method != nullptr) rule.method(found.field, checked);
 
   if constexpr (requires { out.Room(std::size_t{0}); }) {
