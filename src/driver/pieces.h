@@ -25,12 +25,10 @@
 #include <thread>
 
 #include "driver/line_writer.h"
-#include "text/byte_words.h"
-#include "text/literals.h"
 
 namespace talvo::driver {
 
-// Output lines held in memory: an append is a bounds check and a copy, and the storage is kept
+// Output lines held in memory, each put in at once in room made for it; the storage is kept
 // from piece to piece.
 class LinesInMemory {
  public:
@@ -42,13 +40,6 @@ class LinesInMemory {
     size_ = capacity_ = 0;
   }
   std::string_view View() const { return {data_.get(), size_}; }
-  void Append(std::string_view piece) {
-    if (piece.size() > capacity_ - size_) Grow(piece.size());
-    text::words::CopyBytes(data_.get() + size_, piece.data(), piece.size());
-    size_ += piece.size();
-  }
-  void Append(char byte) { Append(std::string_view(&byte, 1)); }
-  void EndLine() { Append(text::kCrLf); }
   // Room for `most` bytes after those held, to be written there directly; Filled then counts
   // the bytes that were.
   char* Room(std::size_t most) {

@@ -93,32 +93,29 @@ LineMarks MarkLine(const char* p) noexcept {
   return m;
 }
 
+// Copies n bytes, for Width <= n <= 2 * Width, as two words of Width bytes that overlap: one
+// from the start and one from the end.
+template <std::size_t Width>
+inline void CopyEnds(char* to, const char* from, std::size_t n) noexcept {
+  char head[Width];
+  char tail[Width];
+  std::memcpy(head, from, Width);
+  std::memcpy(tail, from + n - Width, Width);
+  std::memcpy(to, head, Width);
+  std::memcpy(to + n - Width, tail, Width);
+}
+
 // Copies n bytes. The pieces of an output line are mostly a few bytes long; up to 32 they are
 // moved with two overlapping loads and stores rather than a call.
 inline void CopyBytes(char* to, const char* from, std::size_t n) noexcept {
   if (n > 32) {
     std::memcpy(to, from, n);
   } else if (n > 16) {
-    char head[16];
-    char tail[16];
-    std::memcpy(head, from, 16);
-    std::memcpy(tail, from + n - 16, 16);
-    std::memcpy(to, head, 16);
-    std::memcpy(to + n - 16, tail, 16);
+    CopyEnds<16>(to, from, n);
   } else if (n >= 8) {
-    std::uint64_t head;
-    std::uint64_t tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
+    CopyEnds<8>(to, from, n);
   } else if (n >= 4) {
-    std::uint32_t head;
-    std::uint32_t tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + n - 4, &tail, 4);
+    CopyEnds<4>(to, from, n);
   } else if (n > 0) {
     to[0] = from[0];
     to[n / 2] = from[n / 2];
