@@ -16,7 +16,8 @@
 #include "checks/modulus11.h"
 #include "checks/remainder.h"
 #include "driver/line_reader.h"
-#include "driver/memory_streams.h"
+#include "memory_run.h"
+#include "memory_streams.h"
 #include "driver/rows.h"
 #include "fields/fields.h"
 #include "text/cp932.h"
@@ -38,15 +39,6 @@ const std::string kWideLine = [] {
 
 // ---------------------------------------------------------------------------------------------
 // Fields
-
-void BM_FindByte(benchmark::State& state, std::string_view line) {
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(line);
-    benchmark::DoNotOptimize(text::FindByte(line.substr(13), ','));
-  }
-}
-BENCHMARK_CAPTURE(BM_FindByte, ascii, kLine);
-BENCHMARK_CAPTURE(BM_FindByte, japanese, kJapaneseLine);
 
 void BM_CountFields(benchmark::State& state, std::string_view line) {
   for (auto _ : state) {
@@ -74,7 +66,7 @@ void BM_LocateAddedColumn(benchmark::State& state, std::string_view line) {
   const std::int32_t n = fields::CountFields(line) + 1;
   for (auto _ : state) {
     benchmark::DoNotOptimize(line);
-    benchmark::DoNotOptimize(fields::LocateReplacement(line, ",", n));
+    benchmark::DoNotOptimize(fields::GetFieldAndLocate(line, 0, ",", n).place);
   }
 }
 BENCHMARK_CAPTURE(BM_LocateAddedColumn, ascii, kLine);
@@ -190,7 +182,7 @@ constexpr std::size_t kLines = 100000;
 void BM_LineReader(benchmark::State& state) {
   const std::string input = ManyLines(kLines);
   for (auto _ : state) {
-    driver::MemorySource source(input);
+    test_support::MemorySource source(input);
     driver::LineReader reader(source);
     while (!reader.AtEnd()) benchmark::DoNotOptimize(reader.ReadLine());
   }
@@ -202,7 +194,7 @@ BENCHMARK(BM_LineReader)->Unit(benchmark::kMillisecond);
 void BM_Rows(benchmark::State& state, driver::RowSettings settings) {
   const std::string input = ManyLines(kLines);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(driver::ProcessRowsInMemory(settings, input).output.data());
+    benchmark::DoNotOptimize(test_support::ProcessRowsInMemory(settings, input).output.data());
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kLines));
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));

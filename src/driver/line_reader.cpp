@@ -1,8 +1,12 @@
 #include "driver/line_reader.h"
 
+#include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "driver/failure.h"
+#include "driver/lines.h"
+#include "text/literals.h"
 
 namespace talvo::driver {
 namespace {
@@ -11,25 +15,29 @@ const char* Find(const char* begin, const char* end, char c) {
   return static_cast<const char*>(std::memchr(begin, c, static_cast<std::size_t>(end - begin)));
 }
 
-void AppendWithoutCr(std::string& out, const char* begin, const char* end) {
-  while (begin < end) {
-    const char* cr = Find(begin, end, '\r');
-    if (cr == nullptr) cr = end;
-    out.append(begin, cr);
-    begin = cr + 1;
-  }
-}
-
 }  // namespace
 
 LineReader::LineReader(ByteSource& source, std::size_t block)
     : source_(source),
-      buffer_(std::make_unique_for_overwrite<char[]>(block == 0 ? 1 : block)),
-      capacity_(block == 0 ? 1 : block) {}
+      block_(block == 0 ? 1 : block),
+      // Room for a whole byte-order mark even when reads are tiny.
+      capacity_(std::max(block_, text::kByteOrderMark.size())),
+      current_(&blocks_[0]),
+      spare_(&blocks_[1]) {
+  // Left uninitialised: only what is read is touched.
+  current_->data = std::make_unique_for_overwrite<char[]>(capacity_);
+}
+
+void LineReader::AwaitReturned(Block& block) {
+  for (int loans; (loans = block.loans.load(std::memory_order_acquire)) != 0;) {
+    block.loans.wait(loans, std::memory_order_acquire);
+  }
+}
 
 bool LineReader::Fill() {
   if (eof_) return false;
-  const platform::IoResult r = source_.Read(buffer_.get(), capacity_);
+  AwaitReturned(*current_);
+  const platform::IoResult r = source_.Read(Data(), block_);
   if (r.code != 0) ThrowIoFailure(r.code);
   if (r.bytes == 0) {
     eof_ = true;  // the last block stays held, all of it read (pos_ is at end_)
@@ -42,17 +50,95 @@ bool LineReader::Fill() {
   return true;
 }
 
+bool LineReader::FillMore() {
+  if (eof_ || end_ == capacity_) return false;
+  const platform::IoResult r = source_.Read(Data() + end_, std::min(block_, capacity_ - end_));
+  if (r.code != 0) ThrowIoFailure(r.code);
+  if (r.bytes == 0) {
+    eof_ = true;
+    return false;
+  }
+  end_ += r.bytes;
+  FindMark();
+  return true;
+}
+
+bool LineReader::SkipByteOrderMark() {
+  const std::string_view mark = text::kByteOrderMark;
+  if (pos_ == end_ && !Fill()) return false;
+  // A pipe may bring the mark in pieces: what is held is compared, and more read while it
+  // matches.
+  for (;;) {
+    const std::size_t n = std::min(end_ - pos_, mark.size());
+    if (std::memcmp(Data() + pos_, mark.data(), n) != 0) return false;
+    if (n == mark.size()) break;
+    if (!FillMore()) return false;
+  }
+  pos_ += mark.size();
+  start_ = pos_;
+  return true;
+}
+
+bool LineReader::AtEnd() {
+  if (replay_) return false;
+  if (ended_) return true;
+  if (pos_ == end_ && !Fill()) return true;
+  if (Data()[pos_] == kEndOfFile) ended_ = true;
+  return ended_;
+}
+
+std::string_view LineReader::Take(bool one_line) {
+  last_in_block_ = false;
+  if (AtEnd()) return {};
+  ++taken_;
+  if (replay_) {
+    replay_ = false;
+    return line_;
+  }
+  if (mark_ < pos_) FindMark();
+  // Up to the first 0x1A, or the end of what the block holds; the first LF looked for first,
+  // so that a block inside one long line costs one memchr.
+  const char* begin = Data() + pos_;
+  const char* lf = Find(begin, Data() + mark_, '\n');
+  if (lf == nullptr) {
+    first_gathered_ = taken_ == 1;
+    return GatherLine();
+  }
+  if (!one_line) {
+    const std::string_view free(lf, mark_ - static_cast<std::size_t>(lf - Data()));
+    lf += free.rfind('\n');
+  }
+  pos_ = static_cast<std::size_t>(lf + 1 - Data());
+  last_in_block_ = true;
+  return {begin, static_cast<std::size_t>(lf + 1 - begin)};
+}
+
+std::string_view LineReader::TakeLines() { return Take(false); }
+
+std::string_view LineReader::ReadLine() {
+  const std::string_view line = Take(true);
+  if (line.empty()) return {};
+  const char* p = line.data();
+  return NextLine(p, p + line.size(), gathered_).text;
+}
+
+LinesLoan LineReader::Lend() {
+  if (!last_in_block_) throw std::logic_error("a line put together on its own cannot be lent");
+  return LinesLoan(current_->loans);
+}
+
 void LineReader::ReadAhead() {
-  if (eof_ || ended_) return;
+  if (eof_ || ended_ || replay_) return;
   if (mark_ < pos_) FindMark();
   if (mark_ != end_) return;  // the input ends, or a line is cut, at that 0x1A
   const std::size_t rest = end_ - pos_;
-  if (rest > capacity_ / 2) return;  // a long line: GatherLine takes it as it comes
-  if (!spare_) spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
-  const platform::IoResult r = source_.Read(spare_.get() + rest, capacity_ - rest);
+  if (rest > block_ / 2) return;  // a long line: GatherLine takes it as it comes
+  AwaitReturned(*spare_);
+  if (!spare_->data) spare_->data = std::make_unique_for_overwrite<char[]>(capacity_);
+  const platform::IoResult r = source_.Read(spare_->data.get() + rest, block_ - rest);
   if (r.code != 0) ThrowIoFailure(r.code);
-  if (rest != 0) std::memcpy(spare_.get(), buffer_.get() + pos_, rest);
-  std::swap(buffer_, spare_);
+  if (rest != 0) std::memcpy(spare_->data.get(), Data() + pos_, rest);
+  std::swap(current_, spare_);
   held_from_ += pos_;
   pos_ = 0;
   end_ = rest + r.bytes;
@@ -60,43 +146,34 @@ void LineReader::ReadAhead() {
   FindMark();
 }
 
-bool LineReader::RewindHeld() {
-  if (held_from_ != 0) return false;
-  pos_ = 0;
+void LineReader::Restart() {
+  pos_ = end_ = mark_ = start_ = 0;
+  held_from_ = 0;
+  taken_ = 0;
+  eof_ = ended_ = last_in_block_ = first_gathered_ = replay_ = false;
+}
+
+void LineReader::RewindHeld() {
+  if (first_gathered_) {
+    replay_ = true;
+    return;
+  }
+  // The first line was whole in the first block, which is still held.
+  pos_ = start_;
   ended_ = false;
   FindMark();
-  return true;
 }
 
 void LineReader::FindMark() {
-  const char* begin = buffer_.get() + pos_;
-  const char* mark = Find(begin, buffer_.get() + end_, kEndOfFile);
-  mark_ = mark == nullptr ? end_ : static_cast<std::size_t>(mark - buffer_.get());
-}
-
-std::string_view LineReader::TakeWholeLines() {
-  if (AtEnd()) return {};
-  if (mark_ < pos_) FindMark();
-  // Up to the first 0x1A, or the end of what the block holds; the LF looked for forwards first,
-  // so that a block inside one long line costs one memchr.
-  const std::string_view free(buffer_.get() + pos_, mark_ - pos_);
-  if (Find(free.data(), free.data() + free.size(), '\n') == nullptr) return {};
-  const std::string_view lines = free.substr(0, free.rfind('\n') + 1);
-  pos_ += lines.size();
-  return lines;
-}
-
-void LineReader::Restart() {
-  pos_ = end_ = mark_ = 0;
-  held_from_ = 0;
-  eof_ = ended_ = false;
+  const char* mark = Find(Data() + pos_, Data() + end_, kEndOfFile);
+  mark_ = mark == nullptr ? end_ : static_cast<std::size_t>(mark - Data());
 }
 
 void LineReader::SkipRestOfLine() {
   for (;;) {
     if (pos_ == end_ && !Fill()) return;
-    const char* begin = buffer_.get() + pos_;
-    const char* end = buffer_.get() + end_;
+    const char* begin = Data() + pos_;
+    const char* end = Data() + end_;
     const char* lf = Find(begin, end, '\n');
     const char* stop = lf != nullptr ? lf : end;
     if (Find(begin, stop, kEndOfFile) != nullptr) {
@@ -104,7 +181,7 @@ void LineReader::SkipRestOfLine() {
       return;
     }
     if (lf != nullptr) {
-      pos_ = static_cast<std::size_t>(lf + 1 - buffer_.get());
+      pos_ = static_cast<std::size_t>(lf + 1 - Data());
       return;
     }
     pos_ = end_;
@@ -113,36 +190,27 @@ void LineReader::SkipRestOfLine() {
 
 std::string_view LineReader::GatherLine() {
   line_.clear();
-  bool spans = false;  // the line is being gathered in line_
   for (;;) {
-    if (pos_ == end_ && !Fill()) return line_;  // the last line has no line end
-    const char* begin = buffer_.get() + pos_;
-    const char* end = buffer_.get() + end_;
+    if (pos_ == end_ && !Fill()) break;  // the last line has no line end
+    const char* begin = Data() + pos_;
+    const char* end = Data() + end_;
     const char* lf = Find(begin, end, '\n');
     const char* stop = lf != nullptr ? lf : end;
-    const char* eof_mark = Find(begin, stop, kEndOfFile);
-    if (eof_mark != nullptr) {
-      AppendWithoutCr(line_, begin, eof_mark);
-      pos_ = static_cast<std::size_t>(eof_mark + 1 - buffer_.get());
+    if (const char* mark = Find(begin, stop, kEndOfFile); mark != nullptr) {
+      AppendWithoutCr(line_, begin, mark);
+      pos_ = static_cast<std::size_t>(mark + 1 - Data());
       SkipRestOfLine();
-      return line_;
+      break;
     }
-    if (lf == nullptr) {
-      AppendWithoutCr(line_, begin, end);
-      spans = true;
-      pos_ = end_;
-      continue;
+    AppendWithoutCr(line_, begin, stop);
+    pos_ = static_cast<std::size_t>(stop - Data());
+    if (lf != nullptr) {
+      ++pos_;
+      break;
     }
-    pos_ = static_cast<std::size_t>(lf + 1 - buffer_.get());
-    // The common line lies whole in the block, with at most the CR of its CR LF: hand it out
-    // where it stands.
-    const char* content_end = (lf > begin && lf[-1] == '\r') ? lf - 1 : lf;
-    if (!spans && Find(begin, content_end, '\r') == nullptr) {
-      return {begin, static_cast<std::size_t>(content_end - begin)};
-    }
-    AppendWithoutCr(line_, begin, lf);
-    return line_;
   }
+  line_.push_back('\n');
+  return line_;
 }
 
 }  // namespace talvo::driver

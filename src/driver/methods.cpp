@@ -28,11 +28,4 @@ Method LookUpMethod(std::int32_t code) {
   return kMethods[static_cast<std::size_t>(code)];
 }
 
-bool RunMethod(std::int32_t code, std::string_view value, std::string& result) {
-  const Method method = LookUpMethod(code);
-  if (method == nullptr) return false;
-  method(value, result);
-  return true;
-}
-
 }  // namespace talvo::driver

@@ -14,8 +14,4 @@ using Method = void (*)(std::string_view value, std::string& result);
 // that each line makes one call.
 Method LookUpMethod(std::int32_t code);
 
-// Runs the method of `code` on value into `result` and returns true; for a code outside the
-// table runs nothing, leaves `result` as it was and returns false.
-bool RunMethod(std::int32_t code, std::string_view value, std::string& result);
-
 }  // namespace talvo::driver

@@ -16,7 +16,7 @@ PieceQueue::~PieceQueue() {
   if (helper_.joinable()) helper_.join();
 }
 
-void PieceQueue::Add(std::string_view lines, const std::string& checked) {
+void PieceQueue::Add(std::string_view lines, const LinesLoan& loan, const std::string& checked) {
   std::uint64_t next = added_.load(std::memory_order_relaxed);
   for (std::string_view rest = lines; !rest.empty(); ++next) {
     // A slot is taken again only once the piece it held is written.
@@ -26,6 +26,7 @@ void PieceQueue::Add(std::string_view lines, const std::string& checked) {
     const std::size_t lf = want >= rest.size() ? rest.size() - 1 : rest.find('\n', want - 1);
     Slot& slot = slots_[next % kSlots];
     slot.lines = rest.substr(0, lf + 1);
+    slot.loan = loan;
     slot.out.lines.Clear();
     slot.out.checked = checked;
     slot.error = nullptr;
@@ -47,6 +48,12 @@ void PieceQueue::Add(std::string_view lines, const std::string& checked) {
     added_.store(next, std::memory_order_release);
   }
   wake_.notify_one();
+  // Alone, the pieces are turned out at once: their shares of the block must come back
+  // without anyone waiting for this thread.
+  if (alone_) {
+    while (TakeOne()) {
+    }
+  }
 }
 
 bool PieceQueue::TakeOne() {
@@ -60,7 +67,9 @@ bool PieceQueue::TakeOne() {
   } catch (...) {
     slot.error = std::current_exception();
   }
+  slot.loan.Return();
   slot.done.store(piece + 1, std::memory_order_release);
+  slot.done.notify_all();
   WriteReady();
   return true;
 }
@@ -96,22 +105,19 @@ void PieceQueue::WriteReadyLocked() {
 
 void PieceQueue::WriteUpTo(std::uint64_t end) {
   for (;;) {
+    std::uint64_t next;
     {
       std::lock_guard lock(write_mutex_);
       WriteReadyLocked();
       if (write_error_) std::rethrow_exception(write_error_);
-      if (written_.load(std::memory_order_relaxed) >= end) return;
+      next = written_.load(std::memory_order_relaxed);
+      if (next >= end) return;
     }
-    if (!TakeOne()) std::this_thread::yield();  // the helper has the next piece in hand
-  }
-}
-
-void PieceQueue::WaitTurnedOut(std::uint64_t end) {
-  for (std::uint64_t piece = written_.load(std::memory_order_acquire); piece < end;) {
-    if (TurnedOut(piece)) {
-      ++piece;
-    } else if (!TakeOne()) {
-      std::this_thread::yield();
+    if (TakeOne()) continue;
+    // The helper has the next piece in hand: sleep until it is turned out.
+    std::atomic<std::uint64_t>& done = slots_[next % kSlots].done;
+    for (std::uint64_t seen; (seen = done.load(std::memory_order_acquire)) != next + 1;) {
+      done.wait(seen, std::memory_order_acquire);
     }
   }
 }

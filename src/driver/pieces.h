@@ -24,6 +24,7 @@
 #include <string_view>
 #include <thread>
 
+#include "driver/line_reader.h"
 #include "driver/line_writer.h"
 
 namespace talvo::driver {
@@ -90,19 +91,15 @@ class PieceQueue {
   std::uint64_t Added() const { return added_.load(std::memory_order_relaxed); }
 
   // Cuts a run of whole lines into pieces and lets either thread take them. Each piece starts
-  // from `checked`. The lines must stay where they are until their pieces are turned out. The
+  // from `checked` and holds a share of `loan`, the lines' block, until it is turned out. The
   // pieces of two runs are held: where they would not fit, those before are written first.
-  void Add(std::string_view lines, const std::string& checked);
+  void Add(std::string_view lines, const LinesLoan& loan, const std::string& checked);
 
   // Returns once the output of every piece before number `end` is written, taking pieces to
   // turn out and write meanwhile. Throws Failure when a write failed, on either thread, and
   // what turning out a piece threw.
   void WriteUpTo(std::uint64_t end);
   void WriteAll() { WriteUpTo(Added()); }
-
-  // Returns once every piece before number `end` is turned out, so that its lines may be
-  // overwritten; takes pieces to turn out meanwhile.
-  void WaitTurnedOut(std::uint64_t end);
 
  private:
   static constexpr std::size_t kSlots = 2 * kMostPieces;
@@ -111,9 +108,11 @@ class PieceQueue {
 
   struct Slot {
     std::string_view lines;
+    LinesLoan loan;  // given back as soon as the lines are turned out
     PieceOutput out;
     std::exception_ptr error;
-    std::atomic<std::uint64_t> done{0};  // the piece's number + 1 once it is turned out
+    // The piece's number + 1 once it is turned out; waited on by a thread that needs it.
+    std::atomic<std::uint64_t> done{0};
   };
 
   // Takes the next piece not yet taken, if one has been added, and turns it out.

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/memory_streams.h"
+#include "driver/failure.h"
+#include "driver/lines.h"
 #include "driver/methods.h"
 #include "driver/pieces.h"
 #include "fields/fields.h"
@@ -16,9 +17,6 @@ namespace talvo::driver {
 
 namespace {
 
-// The system's "seek error": an input that cannot be read again from its start.
-constexpr int kSeekError = 25;
-
 // What row processing does with every data line once w, and r where w needs it, are known to
 // be integer text: nothing in it can fail then, and nothing in it changes from line to line.
 struct DataLineRule {
@@ -27,6 +25,7 @@ struct DataLineRule {
   Method method;               // c's method; none when marked or c is outside the table
   std::int32_t write_position;
   std::string_view suffix;     // what the rules append to the line
+  std::uint64_t suffix_commas; // its commas (it is a few bytes long)
 };
 
 // One data line, once its target field and write position are found: its check result into
@@ -92,65 +91,28 @@ template <typename Out>
   }
 }
 
-// The same for a line as it stands: the target field and the write position from one pass over
-// it. A marked line runs no method, so its target field is not sought.
+// The same for a line as NextLine hands it out: the target field and the write position from
+// one pass over its commas. A marked line runs no method, so its target field is not sought.
 template <typename Out>
-void WriteDataLine(std::string_view line, const DataLineRule& rule, std::string& checked,
-                   Out& out) {
-  WriteFoundLine(line,
-                 fields::GetFieldAndLocate(line, rule.marked ? 0 : rule.column, rule.suffix,
-                                           rule.write_position),
+void WriteDataLine(const Line& line, const DataLineRule& rule, std::string& checked, Out& out) {
+  const std::int32_t column = rule.marked ? 0 : rule.column;
+  WriteFoundLine(line.text,
+                 line.commas_known
+                     ? fields::GetFieldAndLocate(line.text, line.commas, column, rule.suffix,
+                                                 rule.suffix_commas, rule.write_position)
+                     : fields::GetFieldAndLocate(line.text, column, rule.suffix,
+                                                 rule.write_position),
                  rule, checked, out);
 }
 
-// Whole lines from LineReader::TakeWholeLines, each split off at its LF with its CRs dropped,
-// as the reader does; `gathered` holds a line that had a CR before its line end.
+// Runs of whole lines from LineReader::TakeLines, split as every line is; `gathered` holds a
+// line that had a CR before its line end.
 template <typename Out>
 void WriteDataLines(std::string_view lines, const DataLineRule& rule, std::string& checked,
                     Out& out, std::string& gathered) {
   const char* p = lines.data();
   const char* const end = p + lines.size();
-  while (p != end) {
-    if constexpr (text::words::kEnabled) {
-      // The common line of an export: shorter than 64 bytes, ending in LF or CR LF, with no
-      // other CR and no byte above 0x7F. Its end and its commas are found in one pass over the
-      // 64 bytes from its start.
-      if (end - p >= 64) {
-        // Most such lines end within 32 bytes; the next 32 are looked at only when not.
-        text::words::LineMarks m = text::words::MarkLine<2>(p);
-        if (m.lf == 0) m = text::words::MarkLine<4>(p);
-        const std::uint64_t lf = m.lf & (0 - m.lf);  // the first LF alone
-        const std::uint64_t before = lf - 1;         // the bytes before it
-        const std::uint64_t cr = m.cr & before;
-        if (lf != 0 && (m.high & before) == 0 && (cr == 0 || cr == lf >> 1)) {
-          const auto size = static_cast<std::size_t>(std::countr_zero(lf));
-          const std::uint64_t content = cr == 0 ? before : before >> 1;
-          const std::string_view line(p, cr == 0 ? size : size - 1);
-          WriteFoundLine(line,
-                         fields::GetFieldAndLocatePlain(line, m.comma & content,
-                                                        rule.marked ? 0 : rule.column,
-                                                        rule.suffix, rule.write_position),
-                         rule, checked, out);
-          p += size + 1;
-          continue;
-        }
-      }
-    }
-    const char* brk = text::words::FindEither(p, end, '\r', '\n');
-    std::string_view line(p, static_cast<std::size_t>(brk - p));
-    if (*brk == '\r' && brk[1] == '\n') {
-      ++brk;
-    } else if (*brk == '\r') {
-      gathered.clear();
-      for (const char* q = p; *q != '\n'; ++q) {
-        if (*q != '\r') gathered.push_back(*q);
-        brk = q + 1;
-      }
-      line = gathered;
-    }
-    WriteDataLine(line, rule, checked, out);
-    p = brk + 1;
-  }
+  while (p != end) WriteDataLine(NextLine(p, end, gathered), rule, checked, out);
 }
 
 }  // namespace
@@ -163,6 +125,9 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
   const std::optional<std::int32_t> write = text::ParseInt(settings.write);
   const std::optional<std::int32_t> check = text::ParseInt(settings.check);
 
+  // A byte-order mark at the start belongs to no line: it goes first to the output, as whole
+  // as a line, and the input is read as if it began after it.
+  if (reader.SkipByteOrderMark()) writer.AppendLines(text::kByteOrderMark);
   const std::string_view first = reader.ReadLine();
   const std::int32_t field_count = fields::CountFields(first);
   if (settings.header == "1") {
@@ -172,10 +137,10 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
   } else if (source.ReopensAtStart()) {
     if (const int code = source.Reopen(); code != 0) ThrowIoFailure(code);
     reader.Restart();
-  } else if (!reader.RewindHeld()) {
-    // A pipe whose first line outgrew the block: what was read cannot be had again, and going
-    // on would silently drop it.
-    ThrowIoFailure(kSeekError);
+    reader.SkipByteOrderMark();
+  } else {
+    // A pipe: what was read cannot be had again, but the first line is still held.
+    reader.RewindHeld();
   }
   if (reader.AtEnd()) return;
 
@@ -202,9 +167,10 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
       : *write == 1 ? static_cast<std::int32_t>(static_cast<std::uint32_t>(field_count) + 1u)
                     : 0,
       suffix,
+      fields::CommaMask(suffix),
   };
   std::string checked;
-  WriteDataLine(first_data, rule, checked, writer);
+  WriteDataLine(Line{first_data}, rule, checked, writer);
 
   // A long run of whole lines is shared out in pieces with a helper thread. While the helper
   // turns out one run, this thread writes what the run before gave and reads the next block.
@@ -216,29 +182,23 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
   std::uint64_t run_start = 0;  // the first piece of the last run added
   std::string gathered;
   while (!reader.AtEnd()) {
-    const std::string_view lines = reader.TakeWholeLines();
-    if (lines.size() < 2 * PieceQueue::kPieceBytes) {
-      // A short run, or a line that is not whole in the block: this thread alone, after
-      // everything before it.
+    const std::string_view lines = reader.TakeLines();
+    if (lines.size() < 2 * PieceQueue::kPieceBytes || !reader.CanLend()) {
+      // A short run, or a line put together on its own: this thread alone, after everything
+      // before it.
       queue.WriteAll();
-      if (lines.empty()) {
-        WriteDataLine(reader.ReadLine(), rule, checked, writer);
-      } else {
-        WriteDataLines(lines, rule, checked, writer, gathered);
-      }
+      WriteDataLines(lines, rule, checked, writer, gathered);
       continue;
     }
     // The run before the last is written out first; the helper meanwhile has the last one.
     queue.WriteUpTo(run_start);
-    const std::uint64_t start = queue.Added();
+    run_start = queue.Added();
     // Every line either sets the check result or leaves it as the first data line left it,
     // so each piece can start from the one held here.
-    queue.Add(lines, checked);
-    // The next block is read into the buffer that held the run before this one: its pieces
-    // must be turned out first. A read that fails is told once the lines before it are
-    // written, as when it comes after them.
-    queue.WaitTurnedOut(start);
-    run_start = start;
+    queue.Add(lines, reader.Lend(), checked);
+    // The next block is read into the buffer that held the run before this one, once its
+    // pieces are turned out. A read that fails is told once the lines before it are written,
+    // as when it comes after them.
     try {
       reader.ReadAhead();
     } catch (const Failure&) {
@@ -247,24 +207,6 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
     }
   }
   queue.WriteAll();
-}
-
-MemoryRun ProcessRowsInMemory(const RowSettings& settings, std::string_view input,
-                              std::size_t block) {
-  MemorySource source(input);
-  MemorySink sink;
-  LineReader reader(source, block);
-  LineWriter writer(sink, block);
-  MemoryRun run;
-  try {
-    ProcessRows(settings, source, reader, writer);
-    writer.Flush();
-  } catch (const Failure& failure) {
-    writer.FlushCompleteLinesQuietly();
-    run.failure = failure;
-  }
-  run.output = std::move(sink.bytes);
-  return run;
 }
 
 }  // namespace talvo::driver

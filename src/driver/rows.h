@@ -1,11 +1,8 @@
 // Row processing: turns the input's lines into the output's lines.
 #pragma once
 
-#include <optional>
-#include <string>
 #include <string_view>
 
-#include "driver/failure.h"
 #include "driver/line_reader.h"
 #include "driver/line_writer.h"
 #include "driver/streams.h"
@@ -27,14 +24,5 @@ struct RowSettings {
 // 0, and I/O failures.
 void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& reader,
                  LineWriter& writer);
-
-// The whole of row processing over bytes in memory: what the output file holds afterwards and
-// the failure that ended it, if one did.
-struct MemoryRun {
-  std::string output;
-  std::optional<Failure> failure;
-};
-MemoryRun ProcessRowsInMemory(const RowSettings& settings, std::string_view input,
-                              std::size_t block = LineReader::kDefaultBlock);
 
 }  // namespace talvo::driver

@@ -39,44 +39,65 @@ inline std::size_t FirstMarked(std::uint64_t mask) noexcept {
   return static_cast<std::size_t>(std::countr_zero(mask) / 8);
 }
 
-// Bit k set for each byte k of the 16 at p that is `a` or, when given, `b`; and bit k set for
-// each byte k that is 0x80 or above. With SSE2 one compare each; elsewhere two words.
-struct Marks16 {
-  std::uint32_t found;
-  std::uint32_t high;
-};
-inline Marks16 Mark16(const char* p, char a, char b) noexcept {
+// Bit k set for each byte k of the 16 at p that is `a` or `b` (give the same byte twice to seek
+// one): with SSE2 one compare each; elsewhere two words.
+inline std::uint32_t Mask16(const char* p, char a, char b) noexcept {
 #if defined(__SSE2__)
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(a)),
                                     _mm_cmpeq_epi8(v, _mm_set1_epi8(b)));
-  return {static_cast<std::uint32_t>(_mm_movemask_epi8(hits)),
-          static_cast<std::uint32_t>(_mm_movemask_epi8(v))};
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
 #else
-  // Bit 7 of each byte gathered into the low eight bits.
-  const auto gather = [](std::uint64_t marks) {
-    return static_cast<std::uint32_t>((((marks >> 7) * 0x0102040810204080u) >> 56) & 0xFF);
-  };
-  Marks16 m{0, 0};
+  std::uint32_t found = 0;
   for (int half = 0; half < 2; ++half) {
     const std::uint64_t w = Load(p + 8 * half);
     const std::uint64_t hits = BytesEqual(w, static_cast<unsigned char>(a)) |
                                BytesEqual(w, static_cast<unsigned char>(b));
-    m.found |= gather(hits) << (8 * half);
-    m.high |= gather(w & kHighBits) << (8 * half);
+    found |= static_cast<std::uint32_t>((((hits >> 7) * 0x0102040810204080u) >> 56) & 0xFF)
+             << (8 * half);
   }
-  return m;
+  return found;
 #endif
 }
 
-// Bit k set for each byte k of the 16 * Chunks at p that is LF, CR or a comma, one mask each,
-// and for each byte that is 0x80 or above: what splitting a line and its fields needs, from one
-// pass.
+// Bit k set for each byte k of the m at p (m <= 64) that is `b`. Reads only those m bytes: the
+// last few are taken in a step that overlaps those already seen, never past the end.
+inline std::uint64_t ByteMask64(const char* p, std::size_t m, char b) noexcept {
+  // Bit 7 of each byte of a BytesEqual mask gathered into the low eight bits.
+  const auto gather = [](std::uint64_t marks) {
+    return ((marks >> 7) * 0x0102040810204080u) >> 56;
+  };
+  const auto u = static_cast<unsigned char>(b);
+  if (m >= 16) {
+    std::uint64_t mask = 0;
+    std::size_t i = 0;
+    for (; i + 16 <= m; i += 16) mask |= std::uint64_t{Mask16(p + i, b, b)} << i;
+    if (i < m) mask |= std::uint64_t{Mask16(p + m - 16, b, b) >> (16 - (m - i))} << i;
+    return mask;
+  }
+  if (m >= 8) {
+    return gather(BytesEqual(Load(p), u)) | gather(BytesEqual(Load(p + m - 8), u)) << (m - 8);
+  }
+  if (m >= 4) {
+    const auto load4 = [](const char* q) {
+      std::uint32_t w;
+      std::memcpy(&w, q, sizeof w);
+      return std::uint64_t{w};
+    };
+    return (gather(BytesEqual(load4(p), u)) & 0xF) |
+           (gather(BytesEqual(load4(p + m - 4), u)) & 0xF) << (m - 4);
+  }
+  std::uint64_t mask = 0;
+  for (std::size_t k = 0; k < m; ++k) mask |= std::uint64_t{p[k] == b} << k;
+  return mask;
+}
+
+// Bit k set for each byte k of the 16 * Chunks at p that is LF, CR or a comma, one mask each:
+// what splitting a line and its fields needs, from one look.
 struct LineMarks {
   std::uint64_t lf = 0;
   std::uint64_t cr = 0;
   std::uint64_t comma = 0;
-  std::uint64_t high = 0;
 };
 template <int Chunks>
 LineMarks MarkLine(const char* p) noexcept {
@@ -84,11 +105,9 @@ LineMarks MarkLine(const char* p) noexcept {
   LineMarks m;
   for (int k = 0; k < Chunks; ++k) {
     const char* q = p + 16 * k;
-    const Marks16 lf = Mark16(q, '\n', '\n');
-    m.lf |= std::uint64_t{lf.found} << (16 * k);
-    m.high |= std::uint64_t{lf.high} << (16 * k);
-    m.cr |= std::uint64_t{Mark16(q, '\r', '\r').found} << (16 * k);
-    m.comma |= std::uint64_t{Mark16(q, ',', ',').found} << (16 * k);
+    m.lf |= std::uint64_t{Mask16(q, '\n', '\n')} << (16 * k);
+    m.cr |= std::uint64_t{Mask16(q, '\r', '\r')} << (16 * k);
+    m.comma |= std::uint64_t{Mask16(q, ',', ',')} << (16 * k);
   }
   return m;
 }
@@ -128,7 +147,7 @@ inline const char* FindEither(const char* begin, const char* end, char a, char b
   const char* p = begin;
   if constexpr (kEnabled) {
     for (; end - p >= 16; p += 16) {
-      const std::uint32_t found = Mark16(p, a, b).found;
+      const std::uint32_t found = Mask16(p, a, b);
       if (found != 0) return p + std::countr_zero(found);
     }
     for (; end - p >= 8; p += 8) {

@@ -18,11 +18,7 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
     line = line.substr(0, nul);
   }
   const std::size_t n = line.size();
-  // Bytes that one character starting at `i` takes: a lead byte takes the byte after it, when
-  // there is one.
-  const auto width = [&](std::size_t i) -> std::size_t {
-    return IsLeadByte(static_cast<unsigned char>(line[i])) && i + 1 < n ? 2 : 1;
-  };
+  const auto width = [&](std::size_t i) { return CharacterWidth(line, i); };
 
   std::vector<std::string> items;
   std::size_t i = 0;

@@ -7,7 +7,7 @@
 // "C:\work\" keeps its last backslash. A pair of double quotes where an item would begin is
 // skipped, so an item is never empty and such a pair on its own is no item at all. The line is
 // stepped by code-page-932 characters: the second byte of a double-byte character is never taken
-// for a quote or a separator. The line ends at its first NUL byte, as the system's own does.
+// for a quote or a separator, and neither a quote nor a separator is ever a second byte. The line ends at its first NUL byte, as the system's own does.
 #pragma once
 
 #include <string>

@@ -59,4 +59,8 @@ inline constexpr std::string_view kInputLengthError = "Input Length Error";
 
 inline constexpr std::string_view kCrLf = "\r\n";
 
+// The UTF-8 byte-order mark that spreadsheet programs put at the start of a UTF-8 CSV file. It
+// belongs to no field: it is passed through to the start of the output.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 }  // namespace talvo::text

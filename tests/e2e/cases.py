@@ -22,6 +22,13 @@ def sjis(text):
     return text.encode("cp932")
 
 
+def utf8(text):
+    return text.encode("utf-8")
+
+
+BOM = b"\xef\xbb\xbf"
+
+
 CRLF = b"\r\n"
 
 USAGE = CRLF.join(
@@ -217,9 +224,35 @@ CASES = [
         b"a\x00,b,C,CC\r\n"),
     run("nul_in_value_is_a_character_error", b"12\x003\r\n", 0, 1, 1, 0,
         b"12\x003,Input Character Error\r\n"),
-    run("lead_byte_takes_the_comma_after_it", b"\x81,123\r\n", 0, 2, 1, 6, b"\x81,123,0\r\n"),
+    run("lead_byte_never_takes_a_comma", b"\x81,123\r\n", 0, 2, 1, 6, b"\x81,123,1236\r\n"),
     run("double_byte_text_kept", sjis("表示,490123456789\r\n"), 0, 2, 0, 6,
         sjis("表示,4901234567894\r\n")),
+    # --- files that are not pure code page 932: every comma separates ------------------------
+    # UTF-8 text right before a comma, at odd (9 bytes) and even (12 bytes) offsets: its last
+    # byte (0x94, 0xB1) leads in code page 932, but a comma is never a second byte.
+    run("utf8_text_before_a_comma_odd", utf8("りんご,490123456789\r\n"), 0, 2, 0, 6,
+        utf8("りんご,4901234567894\r\n")),
+    run("utf8_text_before_a_comma_even", utf8("みかん箱,490123456789\r\nぶどう,5\r\n"), 0, 2, 1, 6,
+        utf8("みかん箱,490123456789,4901234567894\r\nぶどう,5,55\r\n")),
+    run("utf8_text_in_every_column", utf8("品名,コード\r\nりんご,490123456789\r\n"), 1, 2, 1, 6,
+        utf8("品名,コード,OutPut\r\nりんご,490123456789,4901234567894\r\n")),
+    run("stray_lead_byte_before_a_comma", b"x\x81,5\r\n", 0, 2, 0, 6, b"x\x81,55\r\n"),
+    run("stray_lead_byte_at_the_end_of_a_line", b"5,\x81\r\n7,\xE0\n", 0, 1, 1, 6,
+        b"5,\x81,55\r\n7,\xE0,79\r\n"),
+    # A UTF-8 byte-order mark belongs to no field: it goes first to the output, and the file is
+    # read as if it began after it.
+    run("bom_header_added_column", BOM + utf8("コード,名前\r\n490123456789,りんご\r\n"), 1, 1, 1, 6,
+        BOM + utf8("コード,名前,OutPut\r\n490123456789,りんご,4901234567894\r\n")),
+    run("bom_header_overwrite", BOM + b"code\r\n490123456789\r\n", 1, 1, 0, 6,
+        BOM + b"code\r\n4901234567894\r\n"),
+    run("bom_no_header_overwrite", BOM + utf8("490123456789,りんご\r\n5,x\r\n"), 0, 1, 0, 6,
+        BOM + utf8("4901234567894,りんご\r\n55,x\r\n")),
+    run("bom_no_header_added_column", BOM + b"490123456789\r\n5\r\n", 0, 1, 1, 6,
+        BOM + b"490123456789,4901234567894\r\n5,55\r\n"),
+    run("bom_only_no_header", BOM, 0, 1, 1, 6, BOM),
+    run("bom_only_header", BOM, 1, 1, 1, 6, BOM + b",OutPut\r\n"),
+    run("bom_bytes_later_are_ordinary", b"5,x\r\n" + BOM + b"7\r\n", 0, 1, 1, 6,
+        b"5,x,55\r\n" + BOM + b"7,Input Character Error\r\n"),
     run("long_line_spans_blocks", b"9" * 3_000_000 + b"\r" + b"9" * 2_000_000 + b"\r\n", 0, 1, 1, 10,
         b"9" * 5_000_000 + b"," + b"9" * 5_000_000 + b"R\r\n"),
     # --- failure reports ----------------------------------------------------------------------
@@ -271,6 +304,7 @@ import fcntl  # noqa: E402
 import resource  # noqa: E402
 import subprocess  # noqa: E402
 import tempfile  # noqa: E402
+import time  # noqa: E402
 
 
 def first_lines_of(expected):
@@ -353,6 +387,25 @@ def input_through_a_pipe(ctx):
     return lambda: writer.join(timeout=10)
 
 
+def input_through_a_pipe_in_two_writes(ctx):
+    """As input_through_a_pipe, but the first line comes in two writes with a pause between
+    them, so that the program's first read ends inside it."""
+    with open(ctx.in_path, "rb") as f:
+        data = f.read()
+    os.remove(ctx.in_path)
+    os.mkfifo(ctx.in_path)
+
+    def feed():
+        with open(ctx.in_path, "wb", buffering=0) as pipe:
+            pipe.write(data[:2])
+            time.sleep(0.3)
+            pipe.write(data[2:])
+
+    writer = threading.Thread(target=feed, daemon=True)
+    writer.start()
+    return lambda: writer.join(timeout=10)
+
+
 # 160 KB of output for a 64 KiB file system; the check digits are the 7DR remainders.
 FILLING_VALUES = [b"%07d" % k for k in range(1, 8001)]
 FILLING_INPUT = b"".join(v + b",x\r\n" for v in FILLING_VALUES)
@@ -384,11 +437,22 @@ CASES += [
         platforms=["posix"]),
     run("pipe_input_without_header_keeps_its_first_line", b"123456\r\n1234\r\n", 0, 1, 1, 0,
         b"123456,1234564\r\n1234,12342\r\n", setup=input_through_a_pipe, platforms=["posix"]),
+    run("pipe_first_line_in_two_reads", b"123,a\n456,b\n", 0, 1, 1, 6,
+        b"123,a,1236\r\n456,b,4565\r\n", setup=input_through_a_pipe_in_two_writes,
+        platforms=["posix"]),
     run("paths_with_blanks", HEADER_INPUT, 1, 1, 1, 0, HEADER_APPENDED,
         input_name="a folder/in put.csv", output_name="a folder/out put.csv", platforms=["posix"]),
     run("double_byte_folder_and_file_names", HEADER_INPUT, 1, 1, 1, 0, HEADER_APPENDED,
         input_name=os.fsdecode(TABLE + b"/in.csv"),
         output_name=os.fsdecode(TABLE + b"/" + sjis("表示.csv")),
+        platforms=["posix"]),
+    # A '/' after a byte that leads in code page 932 still separates folders: the output's
+    # folder here is "x" 0x95, which does not exist.
+    Case("output_folder_ending_in_a_lead_byte", [b"{in}", b"{dir}/x\x95/out.csv", b"1", b"1", b"1", b"6"],
+         input=b"a\r\n", stderr=sjis("出力先フォルダが見つかりません: ") + b"{dir}/x\x95/out.csv\r\n",
+         status=1, platforms=["posix"]),
+    run("output_in_a_folder_ending_in_a_lead_byte", HEADER_INPUT, 1, 1, 1, 0, HEADER_APPENDED,
+        input_name=os.fsdecode(b"x\x95/in.csv"), output_name=os.fsdecode(b"x\x95/out.csv"),
         platforms=["posix"]),
     run("names_of_255_bytes", HEADER_INPUT, 1, 1, 1, 0, HEADER_APPENDED,
         input_name="i" * 251 + ".csv", output_name=os.fsdecode(TABLE * 125 + b"x.csv"),

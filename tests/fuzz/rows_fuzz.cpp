@@ -21,7 +21,8 @@
 #include <optional>
 
 #include "driver/failure.h"
-#include "driver/memory_streams.h"
+#include "memory_run.h"
+#include "memory_streams.h"
 #include "driver/rows.h"
 #include "fuzz_check.h"
 #include "text/integer_text.h"
@@ -31,8 +32,8 @@ namespace {
 using talvo::driver::Failure;
 using talvo::driver::LineReader;
 using talvo::driver::LineWriter;
-using talvo::driver::MemoryRun;
-using talvo::driver::ProcessRowsInMemory;
+using talvo::test_support::MemoryRun;
+using talvo::test_support::ProcessRowsInMemory;
 using talvo::driver::RowSettings;
 using talvo::platform::IoResult;
 
@@ -177,7 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
   FUZZ_CHECK(static_cast<std::size_t>(written) == expected, "wrong number of output lines");
 
   if (fault == 1) {
-    talvo::driver::MemorySource source(file);
+    talvo::test_support::MemorySource source(file);
     FillingSink sink(fault_at);
     const MemoryRun full = RunFaulty(settings, source, sink, block);
     FUZZ_CHECK(full.output == WholeLinesWithin(small.output, fault_at),
@@ -185,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     FUZZ_CHECK(full.failure.has_value() == (small.failure || small.output.size() > fault_at),
                "a full device was not reported, or reported when all fitted");
   } else if (fault == 2) {
-    talvo::driver::MemorySource source(file, fault_at);
+    talvo::test_support::MemorySource source(file, fault_at);
     FillingSink sink(std::string::npos);
     const MemoryRun broken = RunFaulty(settings, source, sink, block);
     if (!source.tripped) {

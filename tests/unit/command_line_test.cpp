@@ -38,16 +38,18 @@ TEST(SplitCommandLine, Table) {
       /* 15 */ {" \t ",                               {}},
       /* 16 */ {"a\0b c"sv,                           {"a"}},               // NUL ends the line
       /* 17 */ {"\xA0\xFD\xFE\xFF\x80",               {"\xA0\xFD\xFE\xFF\x80"}},
-      // Double-byte characters: the second byte is never a quote or a separator.
+      // Double-byte characters: a second byte is never a quote or a separator, and a lead byte
+      // before a quote or a separator stands alone.
       /* 18 */ {"C:\\w\\\x95\\ \x83\\",               {"C:\\w\\\x95\\", "\x83\\"}},
-      /* 19 */ {"\x81\" b",                           {"\x81\"", "b"}},
-      /* 20 */ {"\x81 b c",                           {"\x81 b", "c"}},
-      /* 21 */ {"\x9F\tb\xE0\x01 c\xFC\x20",          {"\x9F\tb\xE0\x01", "c\xFC\x20"}},
-      /* 22 */ {"\"\x81\" x\" y",                     {"\x81\" x", "y"}},
-      /* 23 */ {"\x81\"\"\" x",                       {"\x81\"", "x"}},     // not a pair
+      /* 19 */ {"\x81\" b",                           {"\x81 b"}},
+      /* 20 */ {"\x81 b c",                           {"\x81", "b", "c"}},
+      /* 21 */ {"\x9F\tb\xE0\x01 c\xFC\x20",          {"\x9F", "b\xE0", "c\xFC"}},
+      /* 22 */ {"\"\x81\" x\" y",                     {"\x81", "x y"}},
+      /* 23 */ {"\x81\"\"\" x",                       {"\x81 x"}},
       /* 24 */ {"a \x81",                             {"a", "\x81"}},       // lead byte at the end
       /* 25 */ {"a \x81\0\" b"sv,                     {"a", "\x81"}},
-      /* 26 */ {"\"a\x81\"",                          {"a\x81\""}},
+      /* 26 */ {"\"a\x81\"",                          {"a\x81"}},
+      /* 27 */ {"\x95\x5C\"\x95\" x\"",               {"\x95\x5C\x95", "x"}},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(SplitCommandLine(cases[i].line), cases[i].items) << "row " << i;
@@ -68,7 +70,12 @@ TEST(SplitCommandLine, QuotedItemsComeBackWhole) {
         const auto b = static_cast<unsigned char>(byte(rng));
         if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
           item.push_back(static_cast<char>(b));
-          item.push_back(static_cast<char>(byte(rng)));  // any second byte, a quote included
+          // Any byte that can be a second byte (never a quote or a separator).
+          unsigned char second;
+          do {
+            second = static_cast<unsigned char>(byte(rng));
+          } while (!((second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFC)));
+          item.push_back(static_cast<char>(second));
         } else if (b != '"') {
           item.push_back(static_cast<char>(b));
         }

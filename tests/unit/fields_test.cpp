@@ -39,11 +39,12 @@ const FieldRow kFieldRows[] = {
     /* 14 */ {" a , b ",       2,       " b ",  " a ,X"},       // nothing is trimmed
     /* 15 */ {"a\0,b,c"s,      2,       "b",    "a\0,X,c"s},    // NUL is an ordinary byte
     /* 16 */ {"a\0b,c"s,       1,       "a\0b"s, "X,c"},
-    /* 17 */ {"\x81,b,c",      1,       "\x81,b", "X,c"},       // a lead byte takes the comma after it
-    /* 18 */ {"\x81,b,c",      2,       "c",    "\x81,b,X"},
+    /* 17 */ {"\x81,b,c",      1,       "\x81", "X,b,c"},       // a lead byte never takes a comma
+    /* 18 */ {"\x81,b,c",      2,       "b",    "\x81,X,c"},
     /* 19 */ {"\x95\x5C,\x82",  2,      "\x82", "\x95\x5C,X"},  // 表 then a lead byte at the end
-    /* 20 */ {"\xE0,\xFC,x,y", 2,       "y",    "\xE0,\xFC,x,X"},
+    /* 20 */ {"\xE0,\xFC,x,y", 2,       "\xFC", "\xE0,X,x,y"},
     /* 21 */ {"\x80,\xA0,\xFD", 3,      "\xFD", "\x80,\xA0,X"}, // 0x80, 0xA0, 0xFD are single bytes
+    /* 22 */ {"\xE3\x82\x8A\xE3\x82\x93\xE3\x81\x94,4901", 2, "4901", "\xE3\x82\x8A\xE3\x82\x93\xE3\x81\x94,X"},  // UTF-8 りんご
 };
 // clang-format on
 
@@ -60,7 +61,7 @@ TEST(Fields, CountFields) {
     std::string line;
     int count;
   } const rows[] = {
-      {"", 1}, {"a", 1}, {",", 2}, {"a,b,", 3}, {"a\0,b"s, 2}, {"\x81,", 1}, {"\x81\x81,", 2},
+      {"", 1}, {"a", 1}, {",", 2}, {"a,b,", 3}, {"a\0,b"s, 2}, {"\x81,", 2}, {"\x81\x81,", 2},
       {std::string(100000, ','), 100001},
   };
   for (const auto& row : rows) EXPECT_EQ(CountFields(row.line), row.count) << row.line.size();

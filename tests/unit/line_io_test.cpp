@@ -8,7 +8,7 @@
 #include "driver/failure.h"
 #include "driver/line_reader.h"
 #include "driver/line_writer.h"
-#include "driver/memory_streams.h"
+#include "memory_streams.h"
 
 namespace {
 
@@ -16,8 +16,8 @@ using namespace std::string_literals;
 using talvo::driver::Failure;
 using talvo::driver::LineReader;
 using talvo::driver::LineWriter;
-using talvo::driver::MemorySink;
-using talvo::driver::MemorySource;
+using talvo::test_support::MemorySink;
+using talvo::test_support::MemorySource;
 
 std::vector<std::string> ReadAll(const std::string& bytes, std::size_t block) {
   MemorySource source(bytes);

@@ -20,7 +20,8 @@
 #include "checks/modulus10.h"
 #include "driver/failure.h"
 #include "driver/line_writer.h"
-#include "driver/memory_streams.h"
+#include "memory_run.h"
+#include "memory_streams.h"
 #include "driver/methods.h"
 #include "driver/rows.h"
 #include "fields/fields.h"
@@ -41,22 +42,25 @@ bool Lead(char c) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
-std::size_t RefFindByte(std::string_view s, char sought) {
-  for (std::size_t i = 0; i < s.size(); i += Lead(s[i]) ? 2u : 1u) {
-    if (s[i] == sought) return i;
+bool Second(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
+// The last `sought` that starts a character, stepping as the rule says: a lead byte takes the
+// byte after it only when that byte can be a second byte.
+std::size_t RefFindLastByte(std::string_view s, char sought) {
+  std::size_t found = std::string_view::npos;
+  for (std::size_t i = 0; i < s.size();) {
+    if (s[i] == sought) found = i;
+    i += Lead(s[i]) && i + 1 < s.size() && Second(s[i + 1]) ? 2u : 1u;
   }
-  return std::string_view::npos;
+  return found;
 }
 
-bool RefEndsInsideCharacter(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size()) i += Lead(s[i]) ? 2u : 1u;
-  return i > s.size();
-}
-
-// Position from 1 of the first comma, 0 when there is none.
+// Position from 1 of the first comma, 0 when there is none: every comma separates.
 std::size_t FirstComma(std::string_view s) {
-  const std::size_t p = RefFindByte(s, ',');
+  const std::size_t p = s.find(',');
   return p == std::string_view::npos ? 0 : p + 1;
 }
 
@@ -155,7 +159,7 @@ RefRun RefRows(const driver::RowSettings& s, std::string_view input) {
   for (std::size_t k = data; k < lines.size(); ++k) {
     std::string current = lines[k];
     if (column && check) {
-      driver::RunMethod(*check, RefGetField(current, *column), checked);
+      test_support::RunMethod(*check, RefGetField(current, *column), checked);
     } else {
       current += text::kMarker;
     }
@@ -233,11 +237,11 @@ TEST(ScanDifferential, CharacterSteppingMatchesTheReference) {
   Texts texts(1);
   for (int k = 0; k < 20000; ++k) {
     const std::string s = texts.Make(24, true);
-    for (const char sought : {',', '\\', '\0', '\x81', '\n'}) {
-      ASSERT_EQ(text::FindByte(s, sought), RefFindByte(s, sought)) << testing::PrintToString(s);
+    ASSERT_EQ(text::FindLastByte(s, '\\'), RefFindLastByte(s, '\\')) << testing::PrintToString(s);
+    // A byte that can never be a second byte is found wherever it stands, whatever leads it.
+    for (const char sought : {',', '/', '"', ' ', '\n', '\r', '\0', '7'}) {
+      ASSERT_EQ(text::FindLastByte(s, sought), s.rfind(sought)) << testing::PrintToString(s);
     }
-    ASSERT_EQ(text::EndsInsideCharacter(s), RefEndsInsideCharacter(s))
-        << testing::PrintToString(s);
   }
 }
 
@@ -260,7 +264,7 @@ TEST(ScanDifferential, FieldsMatchTheReference) {
       for (const std::string& tail : appended) {
         const std::string joined = line + tail;
         const std::string expected = RefReplaceField(joined, n, "<V>");
-        ASSERT_EQ(Apply(joined, fields::LocateReplacement(line, tail, n), "<V>"), expected)
+        ASSERT_EQ(Apply(joined, fields::GetFieldAndLocate(line, 0, tail, n).place, "<V>"), expected)
             << testing::PrintToString(joined) << " n=" << n;
         // Both at once, with the column sought anywhere around the write position.
         const std::int32_t column = static_cast<std::int32_t>(texts.Below(6)) - 1;
@@ -290,7 +294,7 @@ TEST(ScanDifferential, WriterKeepsOnlyWholeLinesOfAnyLength) {
     const std::size_t block = std::array<std::size_t, 4>{1, 7, 64, 1 << 20}[texts.Below(4)];
     const std::size_t room = texts.Below(all.size() + 2);
 
-    driver::MemorySink sink(room);
+    test_support::MemorySink sink(room);
     driver::LineWriter writer(sink, block);
     bool failed = false;
     try {
@@ -353,7 +357,7 @@ TEST(ScanDifferential, RowsMatchTheReferenceAtEveryBlockSize) {
       const RefRun expected = RefRows(s, input);
       for (const std::size_t block : {std::size_t{1}, std::size_t{2}, std::size_t{3},
                                       std::size_t{7}, driver::LineReader::kDefaultBlock}) {
-        const driver::MemoryRun run = driver::ProcessRowsInMemory(s, input, block);
+        const test_support::MemoryRun run = test_support::ProcessRowsInMemory(s, input, block);
         ASSERT_EQ(run.output, expected.output)
             << testing::PrintToString(input) << " block " << block << " f=" << s.header
             << " r=" << s.column << " w=" << s.write << " c=" << s.check;
@@ -378,7 +382,7 @@ TEST(ScanDifferential, RowsOfLongInputsMatchTheReference) {
       const RefRun expected = RefRows(s, input);
       for (const std::size_t block : {std::size_t{4093}, std::size_t{300007},
                                       driver::LineReader::kDefaultBlock}) {
-        const driver::MemoryRun run = driver::ProcessRowsInMemory(s, input, block);
+        const test_support::MemoryRun run = test_support::ProcessRowsInMemory(s, input, block);
         ASSERT_EQ(run.output, expected.output) << "input " << k << " block " << block;
         ASSERT_FALSE(run.failure.has_value());
       }
@@ -399,8 +403,8 @@ TEST(ScanDifferential, FailureWhileLinesAreSharedKeepsWholeLines) {
     // The second or third block read fails, inside the file; or the disk fills up, after the
     // header.
     const std::size_t fail_after[] = {1500000, 2500000};
-    driver::MemorySource source(input, k < 2 ? fail_after[k] : std::numeric_limits<std::size_t>::max());
-    driver::MemorySink sink(k < 2 ? expected.size() : 20 + texts.Below(expected.size() - 20));
+    test_support::MemorySource source(input, k < 2 ? fail_after[k] : std::numeric_limits<std::size_t>::max());
+    test_support::MemorySink sink(k < 2 ? expected.size() : 20 + texts.Below(expected.size() - 20));
     driver::LineReader reader(source);
     driver::LineWriter writer(sink);
     bool failed = false;

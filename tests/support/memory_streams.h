@@ -1,4 +1,4 @@
-// Row processing over bytes in memory, for tests, benchmarks and fuzzing: a source that can
+// Byte sources and sinks in memory, for tests, benchmarks and fuzzing: a source that can
 // fail part of the way through, as a disk that goes away does, and a sink that can fill up, as
 // a full disk does.
 #pragma once
@@ -12,9 +12,9 @@
 
 #include "driver/streams.h"
 
-namespace talvo::driver {
+namespace talvo::test_support {
 
-class MemorySource final : public ByteSource {
+class MemorySource final : public driver::ByteSource {
  public:
   static constexpr int kDeviceError = 1117;
 
@@ -51,7 +51,7 @@ class MemorySource final : public ByteSource {
   std::size_t delivered_ = 0;
 };
 
-class MemorySink final : public ByteSink {
+class MemorySink final : public driver::ByteSink {
  public:
   static constexpr int kDiskFull = 112;
 
@@ -71,4 +71,4 @@ class MemorySink final : public ByteSink {
   std::size_t room_;
 };
 
-}  // namespace talvo::driver
+}  // namespace talvo::test_support
