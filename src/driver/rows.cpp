@@ -125,9 +125,9 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
   const std::optional<std::int32_t> write = text::ParseInt(settings.write);
   const std::optional<std::int32_t> check = text::ParseInt(settings.check);
 
-  // A byte-order mark at the start belongs to no line: it goes first to the output, as whole
-  // as a line, and the input is read as if it began after it.
-  if (reader.SkipByteOrderMark()) writer.AppendLines(text::kByteOrderMark);
+  // A byte-order mark at the start belongs to no field: it goes first to the output, at the
+  // start of its first line, and the input is read as if it began after it.
+  if (reader.SkipByteOrderMark()) writer.Append(text::kByteOrderMark);
   const std::string_view first = reader.ReadLine();
   const std::int32_t field_count = fields::CountFields(first);
   if (settings.header == "1") {
