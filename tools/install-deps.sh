@@ -3,6 +3,10 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev libbenchmark-dev python3 libc-bin)
+# The packages (tools/package.sh): dpkg-shlibdeps for the .deb's dependencies, file for CPack
+# to find the programs to give it, groff (groff-base) to check the manual page. CPack writes
+# the zip and the tarball itself.
+packages+=(dpkg-dev file groff-base)
 if [ "${TALVO_SKIP_FUZZ:-0}" != 1 ]; then
   # The fuzz targets: clang and its libFuzzer and sanitizer runtimes.
   packages+=(clang libclang-rt-14-dev)
@@ -19,14 +23,15 @@ if [ ${#missing[@]} -ne 0 ]; then
   apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# The Windows build: the cross compiler, wine to run talvo.exe, GoogleTest's source to build it
-# for Windows, and the ja_JP.UTF-8 locale: wine makes code page 932 the ANSI and OEM code page
-# only under a Japanese locale, and turns the Unix arguments into that command line only when
-# the locale exists. Without them only the Windows leg of the tests is left out (tools/test.sh
-# says so); on CI that leg is required.
+# The Windows build: the cross compiler and windres (the version resource), wine to run
+# talvo.exe, GoogleTest's source to build it for Windows, and the ja_JP.UTF-8 locale: wine
+# makes code page 932 the ANSI and OEM code page only under a Japanese locale, and turns the
+# Unix arguments into that command line only when the locale exists. Without them only the
+# Windows leg of the tests and the zip are left out (tools/test.sh and tools/package.sh say
+# so); on CI they are required.
 windows_tools() {
   local missing=() p
-  for p in g++-mingw-w64-x86-64 wine64 wine googletest locales; do
+  for p in g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine googletest locales; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
   done
   if [ ${#missing[@]} -ne 0 ]; then

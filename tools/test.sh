@@ -47,5 +47,9 @@ windows_leg() {
 }
 windows_leg
 
+# The packages: built by CPack, each unpacked into a fresh folder and its example run from
+# there (the zip under wine, with the same rule for missing tools as the Windows leg).
+bash tools/package.sh
+
 # The robustness legs: the suite under the sanitizers, and short fuzz runs.
 bash tools/robustness.sh

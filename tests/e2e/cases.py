@@ -11,10 +11,12 @@ from dataclasses import dataclass, field
 from typing import Callable, List, Optional, Union
 
 FIXTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixtures")
+# The sample that the packages ship and their example scripts run.
+EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples")
 
 
-def fixture(name):
-    with open(os.path.join(FIXTURES, name), "rb") as f:
+def fixture(name, folder=FIXTURES):
+    with open(os.path.join(folder, name), "rb") as f:
         return f.read()
 
 
@@ -190,6 +192,9 @@ CASES = [
     run("check_type_11_runs_nothing_overwrite", b"a,b\r\n", 0, 1, 0, 11, b",b\r\n"),
     run("sample_fixture_m10w3", fixture("sample.csv"), 1, 1, 1, 6,
         fixture("sample.m10w3.expected.csv")),
+    # tools/package.sh checks each package's example run against the same expected file.
+    run("shipped_example_m10w3", fixture("sample.csv", EXAMPLES), 1, 1, 1, 6,
+        fixture("examples_sample.m10w3.expected.csv")),
     # --- every method family through the binary ----------------------------------------------
     run("method_7dr", b"123456\r\n", 0, 1, 1, 0, b"123456,1234564\r\n"),
     run("method_7dsr", b"123456\r\n", 0, 1, 1, 1, b"123456,1234563\r\n"),
