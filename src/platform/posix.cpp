@@ -2,7 +2,8 @@
 //
 // Windows gives talvo sharing modes and its own error numbers; here sharing is built from
 // flock (a shared lock on the input, an exclusive one on the output) and errno is mapped onto
-// the Windows numbers that the console texts are keyed on.
+// the Windows numbers that the console texts are keyed on. Paths are bytes to the system, which
+// knows nothing of double-byte characters: a '/' byte always separates.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -13,7 +14,6 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "text/cp932.h"
 
 extern "C" char __executable_start[];  // start of the program image, from the linker
 
@@ -39,8 +39,9 @@ constexpr int kGeneralFailure = 31;
 
 std::string CString(std::string_view s) { return std::string(s); }
 
+// Whether the folder the system looked in for `path` exists: the part before the last '/'.
 bool ParentExists(std::string_view path) {
-  const std::size_t slash = text::FindLastByte(path, '/');
+  const std::size_t slash = path.rfind('/');
   if (slash == std::string_view::npos) return true;  // relative to the working directory
   const std::string parent = slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
   struct stat st;
@@ -114,7 +115,7 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 std::string ProgramName(int argc, char** argv) {
   if (argc < 1 || argv[0] == nullptr) return "talvo";
   const std::string_view path = argv[0];
-  const std::size_t slash = text::FindLastByte(path, '/');
+  const std::size_t slash = path.rfind('/');
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 

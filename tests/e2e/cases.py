@@ -128,6 +128,8 @@ class Case:
     # Runs in the child before the program starts (POSIX): resource limits.
     preexec: Optional[Callable[[], None]] = None
     environment: Optional[dict] = None  # added to the program's environment
+    # Runs the program through a symbolic link in this folder of the case's folder (POSIX).
+    program_folder: Optional[bytes] = None
     # Given the output file's bytes (None when there is none); returns a problem or None.
     output_check: Optional[Callable[[Optional[bytes]], Optional[str]]] = None
 
@@ -397,6 +399,10 @@ CASES += [
         output_name=os.fsdecode(TABLE * 125 + b"xy.csv"),
         stdout=sjis("I/O エラー (206)") + CRLF + CANNOT_OPEN, status=1, stdin=b"\n",
         platforms=["posix"]),
+    # The system takes a '/' after a byte that would lead a double-byte character as a '/': the
+    # report names the program's file, not its folder too.
+    run("program_name_after_a_folder_ending_in_a_lead_byte", b"a\r\n", 0, 1, b"x", 6, b"",
+        program_folder=b"bin\x95", stderr=not_integer(b"x"), status=1, platforms=["posix"]),
 ]
 
 
