@@ -15,6 +15,10 @@ A case may give the whole command line instead of the arguments (Windows only): 
 to the program exactly, through the launcher, with the placeholders filled in. A case may run
 the program through a symbolic link in a folder of its own (POSIX).
 
+The native build runs under LC_ALL=C, so that the machine's own locale cannot change the console
+bytes a case expects; a case may name another locale in its environment. The Windows build runs
+under LC_ALL=ja_JP.UTF-8, which gives wine the code page 932.
+
 Paths in a case are written with placeholders: {in} the input file, {out} the output file,
 {dir} the case's folder, {sep} the directory separator. Under wine they become Windows paths on
 drive Z:, so one table serves both builds. In expected standard error, {module} is the program
@@ -68,6 +72,8 @@ class Host:
         if self.wine:
             env.setdefault("WINEDEBUG", "-all")
             env["LC_ALL"] = "ja_JP.UTF-8"
+        else:
+            env["LC_ALL"] = "C"
         return env
 
 
