@@ -23,7 +23,7 @@ std::string IoText(int code) {
 
 // noinline keeps the return address that of the place that failed.
 [[gnu::noinline]] void ThrowIoFailure(int code) {
-  throw Failure{text::kInOutErrorKind, IoText(code),
+  throw Failure{text::kInOutErrorKind, text::ConsoleText().Own(IoText(code)),
                 reinterpret_cast<std::uintptr_t>(__builtin_return_address(0))};
 }
 

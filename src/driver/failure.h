@@ -5,12 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "text/console_text.h"
+
 namespace talvo::driver {
 
 struct Failure {
-  std::string_view kind;  // text::kConvertErrorKind or text::kInOutErrorKind
-  std::string message;
-  std::uintptr_t place;   // code address the failure was raised at
+  std::string_view kind;      // text::kConvertErrorKind or text::kInOutErrorKind
+  text::ConsoleText message;  // own text, with the user's piece for a failed conversion
+  std::uintptr_t place;       // code address the failure was raised at
 };
 
 // The text of an I/O code: the fixed texts for 2 to 5, "I/O エラー (n)" for any other.

@@ -1,5 +1,6 @@
 #include "driver/run.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <vector>
@@ -49,22 +50,23 @@ class OutputFile final : public ByteSink {
   platform::Handle handle_;
 };
 
-void WriteConsole(std::string_view bytes) {
-  if (const int code = platform::WriteStandardOutput(bytes); code != 0) ThrowIoFailure(code);
+void WriteConsole(const text::ConsoleText& s) {
+  const int code = platform::WriteStandardOutput(platform::ConsoleBytes(s));
+  if (code != 0) ThrowIoFailure(code);
 }
 
 // Refusals before any file is touched go to standard error; there is nowhere to tell a failure
-// to write them.
+// to write them. The path is shown as the user gave it.
 void Refuse(std::string_view what, std::string_view path) {
-  std::string line(what);
-  line.append(path).append(text::kCrLf);
-  platform::WriteStandardError(line);
+  text::ConsoleText line;
+  line.Own(what).User(path).Own(text::kCrLf);
+  platform::WriteStandardError(platform::ConsoleBytes(line));
 }
 
 // The open-failure text, then the pause that keeps a console window open until Enter.
 void TellOpenFailure(int code) {
-  std::string s = IoText(code);
-  s.append(text::kCrLf).append(text::kCannotOpen).append(text::kCrLf);
+  text::ConsoleText s;
+  s.Own(IoText(code)).Own(text::kCrLf).Own(text::kCannotOpen).Own(text::kCrLf);
   WriteConsole(s);
   if (const int read = platform::ReadStandardInputLine(); read != 0) ThrowIoFailure(read);
 }
@@ -123,7 +125,7 @@ int Run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-std::string UsageText() {
+text::ConsoleText UsageText() {
   static constexpr std::array<std::string_view, 24> kLines = {
       "",
       "talvo.exe i o f r w c",
@@ -150,28 +152,42 @@ std::string UsageText() {
       "    9:M16",
       "   10:M43",
   };
-  std::string s;
+  text::ConsoleText s;
   for (std::size_t k = 0; k < kLines.size(); ++k) {
-    if (k != 0) s.append(text::kCrLf);
-    s.append(kLines[k]);
+    if (k != 0) s.Own(text::kCrLf);
+    s.Own(kLines[k]);
   }
-  s.append(text::kCrLf);
+  s.Own(text::kCrLf);
   return s;
 }
 
-std::string FailureReport(const Failure& failure, std::string_view module, std::uint32_t offset) {
+text::ConsoleText FailureReport(const Failure& failure, std::string_view module,
+                                std::uint32_t offset) {
   std::array<char, 9> address{};
   std::snprintf(address.data(), address.size(), "%08X", static_cast<unsigned>(offset));
-  std::string report(failure.kind);
-  report.append(text::kReportRaisedIn).append(module).append(text::kReportAt);
-  report.append(address.data(), 8).append(text::kReportOccurred).append(text::kCrLf);
-  report.append(failure.message);
-  if (!failure.message.empty() && failure.message.back() != '.') report.push_back('.');
-  report.append(text::kCrLf);
-  // A long message (a long argument) is cut at a fixed size, even inside a character.
-  if (report.size() > kReportLimit) report.resize(kReportLimit);
-  report.append(text::kCrLf);
+  text::ConsoleText report;
+  report.Own(failure.kind).Own(text::kReportRaisedIn).User(module).Own(text::kReportAt);
+  report.Own(std::string_view(address.data(), 8)).Own(text::kReportOccurred).Own(text::kCrLf);
+  report.Append(failure.message);
+  const std::string message = failure.message.Bytes();
+  if (!message.empty() && message.back() != '.') report.Own(".");
+  report.Own(text::kCrLf);
   return report;
+}
+
+std::string CutReport(std::string bytes, CharacterLength length) {
+  if (bytes.size() > kReportLimit) {
+    const std::string_view all = bytes;
+    std::size_t end = 0;
+    for (;;) {
+      const std::size_t next = end + std::max<std::size_t>(1, length(all.substr(end)));
+      if (next > kReportLimit) break;
+      end = next;
+    }
+    bytes.resize(end);
+  }
+  bytes.append(text::kCrLf);
+  return bytes;
 }
 
 int Main(int argc, char** argv) {
@@ -179,8 +195,10 @@ int Main(int argc, char** argv) {
   try {
     return Run(platform::Arguments(argc, argv));
   } catch (const Failure& failure) {
-    platform::WriteReport(FailureReport(failure, platform::ProgramName(argc, argv),
-                                        platform::ImageOffset(failure.place)));
+    const text::ConsoleText report = FailureReport(failure, platform::ProgramName(argc, argv),
+                                                   platform::ImageOffset(failure.place));
+    platform::WriteReport(
+        CutReport(platform::ConsoleBytes(report), platform::ConsoleCharacterLength));
     return 1;
   }
 }

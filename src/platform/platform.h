@@ -1,9 +1,10 @@
 // The one seam between talvo and the operating system.
 //
-// Everything above this header is the same on every system: paths and console texts are
-// code-page-932 bytes handed through unchanged, and every failure comes back as a Windows-style
-// I/O code (2 file not found, 3 path not found, 4 too many open files, 5 access denied,
-// 32 sharing conflict, 112 disk full, ...), the numbers the console texts are keyed on.
+// Everything above this header is the same on every system: paths are code-page-932 bytes
+// handed through unchanged, console texts come as pieces marked as the program's own or the
+// user's and the seam decides what bytes the console gets, and every failure comes back as a
+// Windows-style I/O code (2 file not found, 3 path not found, 4 too many open files, 5 access
+// denied, 32 sharing conflict, 112 disk full, ...), the numbers the console texts are keyed on.
 // No function here throws; a result with a non-zero `code` is a failure.
 #pragma once
 
@@ -12,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "text/console_text.h"
 
 namespace talvo::platform {
 
@@ -28,7 +31,8 @@ struct IoResult {
   int code = 0;
 };
 
-// Called once at program start, before anything else here.
+// Called once at program start, before anything else here. On POSIX it takes the console's
+// character set from the user's locale (LC_CTYPE).
 void Initialize();
 
 // The six arguments as the user gave them (without the program's own name), and the program
@@ -66,9 +70,19 @@ void Truncate(Handle file, std::uint64_t size);
 
 int Close(Handle file);
 
-// Console streams. Standard output and standard error get the bytes unchanged; the failure
-// report goes through WriteReport, which converts it to the console's code page where the
-// system keeps one apart from the ANSI code page.
+// The bytes the console is given for `text`: the program's own pieces in the character set of
+// the user's locale where that is neither code page 932 nor plain ASCII and the system can
+// convert to it (POSIX), the user's pieces as given. On Windows, and under the C locale or a
+// code-page-932 locale, every byte as it is.
+std::string ConsoleBytes(const text::ConsoleText& text);
+
+// Length in bytes of the console character that `bytes` (not empty) starts with: 1 where the
+// console takes bytes as they are, and for a byte that starts no character of the console's set.
+std::size_t ConsoleCharacterLength(std::string_view bytes) noexcept;
+
+// Console streams, given the bytes of ConsoleBytes. Standard output and standard error get them
+// unchanged; the failure report goes through WriteReport, which converts it to the console's
+// code page where the system keeps one apart from the ANSI code page.
 int WriteStandardOutput(std::string_view bytes);
 int WriteStandardError(std::string_view bytes);
 int WriteReport(std::string_view bytes);

@@ -2,18 +2,25 @@
 //
 // Windows gives talvo sharing modes and its own error numbers; here sharing is built from
 // flock (a shared lock on the input, an exclusive one on the output) and errno is mapped onto
-// the Windows numbers that the console texts are keyed on.
+// the Windows numbers that the console texts are keyed on. Paths are bytes to the system, which
+// knows nothing of double-byte characters: a '/' byte always separates. The program's own
+// console texts follow the user's locale, as gettext-based tools do, converted with iconv.
 #include <errno.h>
 #include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <clocale>
 #include <cstring>
+#include <cwchar>
+#include <optional>
 
 #include "platform/platform.h"
-#include "text/cp932.h"
 
 extern "C" char __executable_start[];  // start of the program image, from the linker
 
@@ -39,8 +46,9 @@ constexpr int kGeneralFailure = 31;
 
 std::string CString(std::string_view s) { return std::string(s); }
 
+// Whether the folder the system looked in for `path` exists: the part before the last '/'.
 bool ParentExists(std::string_view path) {
-  const std::size_t slash = text::FindLastByte(path, '/');
+  const std::size_t slash = path.rfind('/');
   if (slash == std::string_view::npos) return true;  // relative to the working directory
   const std::string parent = slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
   struct stat st;
@@ -98,11 +106,72 @@ IoResult WriteAll(int fd, const char* data, std::size_t size) {
   return {done, 0};
 }
 
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// From code page 932 to the console's character set, set once by Initialize; kNoConverter
+// where the console gets the program's bytes as they are.
+iconv_t console_converter = kNoConverter;
+
+// Character-set names compare without regard to the case of ASCII letters.
+bool SameName(std::string_view a, std::string_view b) {
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  if (a.size() != b.size()) return false;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    if (upper(a[k]) != upper(b[k])) return false;
+  }
+  return true;
+}
+
+// ASCII (the C locale's set) and code page 932 or Shift_JIS, under the names systems give
+// them: there the console gets exactly the bytes the Windows build writes.
+bool TakesBytesAsTheyAre(std::string_view codeset) {
+  static constexpr std::array<std::string_view, 10> kNames = {
+      "ANSI_X3.4-1968", "ASCII", "US-ASCII", "CP932", "WINDOWS-31J", "MS_KANJI",
+      "SHIFT_JIS", "SHIFT-JIS", "SJIS", "CSSHIFTJIS",
+  };
+  for (const std::string_view name : kNames) {
+    if (SameName(codeset, name)) return true;
+  }
+  return false;
+}
+
+// `own` in the console's character set, or nullopt where iconv cannot convert it.
+std::optional<std::string> ToConsole(std::string_view own) {
+  ::iconv(console_converter, nullptr, nullptr, nullptr, nullptr);  // from the initial state
+  std::string out(own.size() * 3 + 16, '\0');
+  char* in = const_cast<char*>(own.data());
+  std::size_t in_left = own.size();
+  char* at = out.data();
+  std::size_t room = out.size();
+  const auto grow = [&] {
+    const std::size_t used = static_cast<std::size_t>(at - out.data());
+    out.resize(out.size() * 2);
+    at = out.data() + used;
+    room = out.size() - used;
+  };
+  // The input, then the return of a stateful set to its initial shift state.
+  for (char** from : {&in, static_cast<char**>(nullptr)}) {
+    while (::iconv(console_converter, from, from ? &in_left : nullptr, &at, &room) ==
+           static_cast<std::size_t>(-1)) {
+      if (errno != E2BIG) return std::nullopt;
+      grow();
+    }
+  }
+  out.resize(static_cast<std::size_t>(at - out.data()));
+  return out;
+}
+
 }  // namespace
 
 void Initialize() {
   // A closed pipe on standard output must come back as a write failure, not kill the process.
   ::signal(SIGPIPE, SIG_IGN);
+  // A locale that is not installed leaves the C locale, and with it the bytes as they are.
+  std::setlocale(LC_CTYPE, "");
+  const char* const codeset = ::nl_langinfo(CODESET);
+  if (codeset != nullptr && !TakesBytesAsTheyAre(codeset)) {
+    console_converter = ::iconv_open(codeset, "CP932");
+  }
 }
 
 std::vector<std::string> Arguments(int argc, char** argv) {
@@ -114,7 +183,7 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 std::string ProgramName(int argc, char** argv) {
   if (argc < 1 || argv[0] == nullptr) return "talvo";
   const std::string_view path = argv[0];
-  const std::size_t slash = text::FindLastByte(path, '/');
+  const std::size_t slash = path.rfind('/');
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
@@ -210,6 +279,19 @@ void Truncate(Handle file, std::uint64_t size) {
 }
 
 int Close(Handle file) { return ::close(Descriptor(file)) == 0 ? 0 : MapErrno(errno); }
+
+std::string ConsoleBytes(const text::ConsoleText& text) {
+  if (console_converter == kNoConverter) return text.Bytes();
+  return text.Join(ToConsole);
+}
+
+std::size_t ConsoleCharacterLength(std::string_view bytes) noexcept {
+  if (console_converter == kNoConverter) return 1;
+  std::mbstate_t state{};
+  const std::size_t n = std::mbrlen(bytes.data(), bytes.size(), &state);
+  // 0 is a NUL character; (size_t)-1 a byte that starts none, (size_t)-2 one cut off by the end.
+  return n == 0 || n > bytes.size() ? 1 : n;
+}
 
 int WriteStandardOutput(std::string_view bytes) {
   return WriteAll(STDOUT_FILENO, bytes.data(), bytes.size()).code;

@@ -151,6 +151,12 @@ void Truncate(Handle file, std::uint64_t size) {
 
 int Close(Handle file) { return ::CloseHandle(Native(file)) ? 0 : LastError(); }
 
+// The console takes the ANSI code page's bytes, code page 932 where talvo is at home; only the
+// failure report is converted, to the OEM code page, once it is cut (WriteReport).
+std::string ConsoleBytes(const text::ConsoleText& text) { return text.Bytes(); }
+
+std::size_t ConsoleCharacterLength(std::string_view) noexcept { return 1; }
+
 int WriteStandardOutput(std::string_view bytes) {
   return WriteStandard(STD_OUTPUT_HANDLE, bytes);
 }

@@ -100,10 +100,9 @@ std::optional<std::int32_t> ParseInt(std::string_view s) noexcept { return Parse
 
 std::optional<std::int64_t> ParseInt64(std::string_view s) noexcept { return Parse<std::int64_t>(s); }
 
-std::string NotIntegerMessage(std::string_view s) {
-  std::string message;
-  message.reserve(kNotIntegerHead.size() + s.size() + kNotIntegerTail.size());
-  message.append(kNotIntegerHead).append(s).append(kNotIntegerTail);
+ConsoleText NotIntegerMessage(std::string_view s) {
+  ConsoleText message;
+  message.Own(kNotIntegerHead).User(s).Own(kNotIntegerTail);
   return message;
 }
 

@@ -14,12 +14,14 @@
 #include <string>
 #include <string_view>
 
+#include "text/console_text.h"
+
 namespace talvo::text {
 
 std::optional<std::int32_t> ParseInt(std::string_view s) noexcept;
 std::optional<std::int64_t> ParseInt64(std::string_view s) noexcept;
 
-// The message of a failed conversion: "'" + s + "' は整数ではありません".
-std::string NotIntegerMessage(std::string_view s);
+// The message of a failed conversion: "'" + s + "' は整数ではありません", with s the user's.
+ConsoleText NotIntegerMessage(std::string_view s);
 
 }  // namespace talvo::text

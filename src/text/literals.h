@@ -1,8 +1,9 @@
 // Every text this program shows or writes, as code-page-932 bytes.
 //
 // The bytes are written as escapes so that no editor or compiler source charset can change
-// them; the Japanese beside each one is only for the reader. Nothing here is ever converted
-// to another encoding: the program hands these bytes to the console and the files as they are.
+// them; the Japanese beside each one is only for the reader. The files get these bytes as they
+// are; a console text built from them may reach a POSIX console converted to the character set
+// of the user's locale (platform::ConsoleBytes), never the output file.
 #pragma once
 
 #include <string_view>

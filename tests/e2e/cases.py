@@ -1,7 +1,8 @@
 """The end-to-end case table, shared by the native build and the Windows build under wine.
 
 Console texts are spelled here in Japanese and encoded to code page 932 by Python, apart from
-the program's own byte escapes, so a wrong byte on either side shows up.
+the program's own byte escapes, so a wrong byte on either side shows up. The cases under a UTF-8
+locale (POSIX) expect the program's own texts in UTF-8 and everything the user gave as given.
 """
 import os
 import shutil
@@ -69,15 +70,16 @@ SHARING = sjis("I/O エラー (32)") + CRLF + CANNOT_OPEN
 MARKER = sjis(",文字列異常")
 
 
-def report(kind, message):
-    """The failure report; {module} and {address} are filled in by the runner."""
+def report(kind, message, encode=sjis):
+    """The failure report, its own words encoded by `encode`; {module} and {address} are filled
+    in by the runner."""
     text = (
         kind.encode()
-        + sjis(" がモジュール ")
+        + encode(" がモジュール ")
         + b"{module}"
-        + sjis(" の ")
+        + encode(" の ")
         + b"{address}"
-        + sjis(" で発生しました。")
+        + encode(" で発生しました。")
         + CRLF
         + message
     )
@@ -86,21 +88,47 @@ def report(kind, message):
     return text + CRLF + CRLF
 
 
-def not_integer(text):
-    return report("EConvertError", b"'" + text + sjis("' は整数ではありません"))
+def not_integer(text, encode=sjis):
+    return report("EConvertError", b"'" + text + encode("' は整数ではありません"), encode)
 
 
 def io_report(code_text):
     return report("EInOutError", sjis(code_text))
 
 
-def cut_report(kind, message):
-    """A report longer than 1024 bytes: cut after its 1024th byte, then CR LF."""
+def every_byte(data):
+    """Where the characters of `data` end on a console that takes bytes as they are."""
+    return range(1, len(data) + 1)
+
+
+def utf8_characters(data):
+    """Where the characters of `data` end on a UTF-8 console: a byte that starts no whole UTF-8
+    character counts as one."""
+    ends, at = [], 0
+    while at < len(data):
+        size = next((n for n in (1, 2, 3, 4) if valid_utf8(data[at : at + n])), 1)
+        at += size
+        ends.append(at)
+    return ends
+
+
+def valid_utf8(data):
+    try:
+        data.decode("utf-8")
+        return True
+    except UnicodeDecodeError:
+        return False
+
+
+def cut_report(kind, message, encode=sjis, character_ends=every_byte):
+    """A report longer than 1024 bytes: cut at the last end of a character within its first 1024
+    bytes (after its 1024th byte, where the console takes bytes as they are), then CR LF."""
 
     def build(module):
-        full = report(kind, message)[:-2].replace(b"{module}", module)
+        full = report(kind, message, encode)[:-2].replace(b"{module}", module)
         at = full.index(b"{address}")
-        filled = full.replace(b"{address}", b"00000000")[:1024]
+        filled = full.replace(b"{address}", b"00000000")
+        filled = filled[: max(end for end in character_ends(filled) if end <= 1024)]
         return filled[:at] + b"{address}" + filled[at + 8 :] + CRLF
 
     return build
@@ -137,6 +165,8 @@ class Case:
     # Runs in the child before the program starts (POSIX): resource limits.
     preexec: Optional[Callable[[], None]] = None
     environment: Optional[dict] = None  # added to the program's environment
+    # Runs the program through a symbolic link in this folder of the case's folder (POSIX).
+    program_folder: Optional[bytes] = None
     # Given the output file's bytes (None when there is none); returns a problem or None.
     output_check: Optional[Callable[[Optional[bytes]], Optional[str]]] = None
 
@@ -467,17 +497,21 @@ CASES += [
         output_name=os.fsdecode(TABLE * 125 + b"xy.csv"),
         stdout=sjis("I/O エラー (206)") + CRLF + CANNOT_OPEN, status=1, stdin=b"\n",
         platforms=["posix"]),
+    # The system takes a '/' after a byte that would lead a double-byte character as a '/': the
+    # report names the program's file, not its folder too.
+    run("program_name_after_a_folder_ending_in_a_lead_byte", b"a\r\n", 0, 1, b"x", 6, b"",
+        program_folder=b"bin\x95", stderr=not_integer(b"x"), status=1, platforms=["posix"]),
 ]
 
 
 # --- the Windows build: its own command line, its own file system -----------------------------
-def report_cut_inside(character, module):
-    """A w that puts the 1024th byte of the report, with program name `module`, on the first
-    byte of `character` in the message."""
-    head = report("EConvertError", b"'")[: -len(b".\r\n\r\n")].replace(b"{module}", module)
-    head = head.replace(b"{address}", b"00000000")
+def report_cut_inside(character, module, encode=sjis):
+    """A w that puts the 1024th byte of the report, with program name `module` and its own words
+    encoded by `encode`, on the first byte of `character` in the message."""
+    head = report("EConvertError", b"'", encode)[: -len(b".\r\n\r\n")]
+    head = head.replace(b"{module}", module).replace(b"{address}", b"00000000")
     before = len(head) + len(b"' ")
-    assert sjis("' は整数ではありません")[2:].startswith(character)
+    assert encode("' は整数ではありません")[2:].startswith(character)
     return b"x" * (1024 - 1 - before)
 
 
@@ -546,4 +580,54 @@ CASES += [
     Case("full_disk_is_reported_windows", [b"{in}", b"Z:\\dev\\full", b"0", b"1", b"1", b"0"],
          input=b"123456\r\n", stderr=io_report("I/O エラー (112)"), status=1,
          skip=no_dev_full, platforms=["windows"]),
+]
+
+
+# --- console texts under the user's locale (POSIX) ----------------------------------------------
+# The program's own texts come out in the locale's character set; what the user gave (a path, an
+# argument, the program's name) comes out as it was given, whatever its bytes. The output file
+# is never converted. Every other case runs under LC_ALL=C, where the bytes are code page 932.
+UTF8_LOCALE = {"LC_ALL": "C.UTF-8"}
+HYOUJI = sjis("表示")  # 0x95 0x5C 0x8E 0xA6: no UTF-8 text
+CUT_IN_HA_UTF8 = utf8("は")
+NOT_UTF8_W = b"\x95" * 2000
+
+
+def utf8_case(case):
+    case.environment = {**(case.environment or {}), **UTF8_LOCALE}
+    case.platforms = ["posix"]
+    return case
+
+
+CASES += [
+    utf8_case(Case("utf8_locale_usage", [],
+                   stdout=USAGE.decode("cp932").encode("utf-8"), status=1)),
+    utf8_case(Case("utf8_locale_refusal_keeps_the_path_as_given",
+                   [b"{dir}{sep}" + HYOUJI + b".csv", b"{out}", b"1", b"1", b"1", b"6"],
+                   input=None,
+                   stderr=utf8("入力ファイルが見つかりません: ") + b"{dir}{sep}" + HYOUJI + b".csv\r\n",
+                   status=1)),
+    utf8_case(Case("utf8_locale_open_failure", [b"{in}", b"{dir}", b"1", b"1", b"1", b"6"],
+                   input=b"h\r\n", check_output=False, status=1,
+                   stdout=utf8("ファイルへのアクセスが拒否されました\r\nファイルを開けません\r\n"))),
+    utf8_case(run("utf8_locale_report_keeps_the_argument_as_given", b"h,i\r\n" + HYOUJI + b"\r\n",
+                  1, 1, HYOUJI + b"x", 6, b"h,i\r\n",
+                  stderr=not_integer(HYOUJI + b"x", utf8), status=1)),
+    # The output keeps its code-page-932 bytes, the header's ",OutPut" and the marker.
+    utf8_case(run("utf8_locale_leaves_the_output_file_as_it_is", b"h\r\n" + HYOUJI + b",5\r\n",
+                  1, 2, 1, b"x", b"h,OutPut\r\n" + HYOUJI + b"," + MARKER + b",\r\n")),
+    # は is three bytes in UTF-8: the 1024th byte of the report is its first, and all of it goes.
+    utf8_case(run("utf8_locale_long_report_cut_at_a_whole_character", b"a\r\n", 0, 1,
+                  report_cut_inside(CUT_IN_HA_UTF8, b"talvo", utf8), 6, b"",
+                  stderr=cut_report("EConvertError",
+                                    b"'" + report_cut_inside(CUT_IN_HA_UTF8, b"talvo", utf8)
+                                    + utf8("' は整数ではありません"), utf8, utf8_characters),
+                  status=1)),
+    # Bytes that are no UTF-8 characters are cut one by one, at the 1024th.
+    utf8_case(run("utf8_locale_long_report_of_other_bytes_cut_at_1024", b"a\r\n", 0, 1,
+                  NOT_UTF8_W, 6, b"",
+                  stderr=cut_report("EConvertError",
+                                    b"'" + NOT_UTF8_W + utf8("' は整数ではありません"), utf8,
+                                    utf8_characters),
+                  status=1)),
 ]

@@ -12,7 +12,12 @@ for byte with its own output_check (the first whole lines of a file that filled 
       --launcher build-windows/tests/run_with_command_line.exe   # the Windows build
 
 A case may give the whole command line instead of the arguments (Windows only): it is handed
-to the program exactly, through the launcher, with the placeholders filled in.
+to the program exactly, through the launcher, with the placeholders filled in. A case may run
+the program through a symbolic link in a folder of its own (POSIX).
+
+The native build runs under LC_ALL=C, so that the machine's own locale cannot change the console
+bytes a case expects; a case may name another locale in its environment. The Windows build runs
+under LC_ALL=ja_JP.UTF-8, which gives wine the code page 932.
 
 Paths in a case are written with placeholders: {in} the input file, {out} the output file,
 {dir} the case's folder, {sep} the directory separator. Under wine they become Windows paths on
@@ -47,10 +52,11 @@ class Host:
             return b"Z:" + raw.replace(b"/", b"\\")
         return raw
 
-    def command(self, args):
+    def command(self, args, program=None):
+        program = program or self.program
         if self.wine:
-            return [self.wine, self.program] + list(args)
-        return [self.program] + list(args)
+            return [self.wine, program] + list(args)
+        return [program] + list(args)
 
     def exact_command(self, command_line):
         """Starts the program with `command_line` as it is, through the launcher."""
@@ -66,6 +72,8 @@ class Host:
         if self.wine:
             env.setdefault("WINEDEBUG", "-all")
             env["LC_ALL"] = "ja_JP.UTF-8"
+        else:
+            env["LC_ALL"] = "C"
         return env
 
 
@@ -107,10 +115,16 @@ def run_case(case, host, work):
     }
     context = case_table.Context(folder, in_path, out_path, host.wine is not None)
     cleanup = case.setup(context) if case.setup else None
+    program = None
+    if case.program_folder is not None:
+        link_folder = os.path.join(os.fsencode(folder), case.program_folder)
+        os.makedirs(link_folder)
+        program = os.path.join(link_folder, os.path.basename(os.fsencode(host.program)))
+        os.symlink(host.program, program)
     if case.command_line is not None:
         command = host.exact_command(expand(case.command_line, values))
     else:
-        command = host.command([expand(a, values) for a in case.args])
+        command = host.command([expand(a, values) for a in case.args], program)
     try:
         proc = subprocess.run(
             command,

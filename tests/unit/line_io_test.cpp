@@ -81,7 +81,7 @@ TEST(LineReader, ReadFailureIsAnInOutError) {
     FAIL() << "no failure";
   } catch (const Failure& failure) {
     EXPECT_EQ(failure.kind, "EInOutError");
-    EXPECT_EQ(failure.message, "I/O \x83G\x83\x89\x81[ (1117)");
+    EXPECT_EQ(failure.message.Bytes(), "I/O \x83G\x83\x89\x81[ (1117)");
   }
 }
 
@@ -101,7 +101,7 @@ TEST(LineWriter, FullDiskLeavesOnlyCompleteLines) {
         writer.Flush();
       } catch (const Failure& failure) {
         failed = true;
-        EXPECT_EQ(failure.message, "I/O \x83G\x83\x89\x81[ (112)");
+        EXPECT_EQ(failure.message.Bytes(), "I/O \x83G\x83\x89\x81[ (112)");
         writer.FlushCompleteLinesQuietly();
       }
       const std::string all = "abc\r\nde\r\nfghij\r\n";

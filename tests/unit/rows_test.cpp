@@ -42,12 +42,12 @@ TEST(Rows, FailureNamesTheTextThatDidNotConvert) {
   const auto bad_w = ProcessRowsInMemory({"1", "x", "w?", "6"}, "h\r\nd\r\n");
   ASSERT_TRUE(bad_w.failure);
   EXPECT_EQ(bad_w.failure->kind, "EConvertError");
-  EXPECT_TRUE(bad_w.failure->message.starts_with("'w?' ")) << bad_w.failure->message;
+  EXPECT_TRUE(bad_w.failure->message.Bytes().starts_with("'w?' ")) << bad_w.failure->message.Bytes();
   EXPECT_EQ(bad_w.output, "h\r\n");
 
   const auto bad_r = ProcessRowsInMemory({"0", "r?", "0", "6"}, "d\r\n");
   ASSERT_TRUE(bad_r.failure);
-  EXPECT_TRUE(bad_r.failure->message.starts_with("'r?' ")) << bad_r.failure->message;
+  EXPECT_TRUE(bad_r.failure->message.Bytes().starts_with("'r?' ")) << bad_r.failure->message.Bytes();
   EXPECT_EQ(bad_r.output, "");
 }
 
