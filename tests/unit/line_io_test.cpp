@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/failure.h"
@@ -70,6 +73,29 @@ TEST(LineReader, LongLineAcrossManyBlocks) {
   const std::string line = std::string(100000, 'x') + "\r" + std::string(100000, 'y');
   const Lines expected{std::string(100000, 'x') + std::string(100000, 'y'), "z"};
   EXPECT_EQ(ReadAll(line + "\r\nz", 4096), expected);
+}
+
+// Lines lent to another thread keep their bytes until the share is given back, however the
+// reader is driven meanwhile: it waits rather than read into a block that is still lent.
+TEST(LineReader, LentLinesKeepTheirBytesUntilGivenBack) {
+  std::string input;
+  for (int k = 0; k < 2000; ++k) input += "line" + std::to_string(k) + ",x\r\n";
+  MemorySource source(input);
+  LineReader reader(source, 4096);
+  const std::string_view lines = reader.TakeLines();
+  ASSERT_TRUE(reader.CanLend());
+  const std::string copy(lines);
+  std::atomic<bool> returned{false};
+  std::thread borrower([&, loan = reader.Lend()]() mutable {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(lines, copy) << "the lent lines changed while lent";
+    returned = true;
+    loan.Return();
+  });
+  // The lent block becomes the spare one, which the second read ahead reads into.
+  for (reader.ReadAhead(); !reader.AtEnd(); reader.ReadAhead()) reader.TakeLines();
+  EXPECT_TRUE(returned) << "the reader read on before the share came back";
+  borrower.join();
 }
 
 TEST(LineReader, ReadFailureIsAnInOutError) {
