@@ -1,5 +1,6 @@
 #include "driver/pieces.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -12,8 +13,8 @@ PieceQueue::~PieceQueue() {
     std::lock_guard lock(mutex_);
     stop_.store(true, std::memory_order_relaxed);
   }
-  wake_.notify_one();
-  if (helper_.joinable()) helper_.join();
+  wake_.notify_all();
+  for (std::thread& helper : helpers_) helper.join();
 }
 
 void PieceQueue::Add(std::string_view lines, const LinesLoan& loan, const std::string& checked) {
@@ -32,14 +33,18 @@ void PieceQueue::Add(std::string_view lines, const LinesLoan& loan, const std::s
     slot.error = nullptr;
     rest.remove_prefix(lf + 1);
   }
-  if (!helper_.joinable() && !alone_) {
-    // Started with the first run, so that a file too small for one never starts it.
+  if (helpers_.empty() && !alone_) {
+    // Started with the first run, so that a file too small for one never starts them: one for
+    // each processor but this thread's, which writes and reads and takes pieces between.
+    const unsigned processors = std::thread::hardware_concurrency();
+    const unsigned wanted = std::clamp(processors, 2u, kMostHelpers + 1) - 1;
     try {
-      helper_ = std::thread(&PieceQueue::HelperLoop, this);
+      helpers_.reserve(wanted);
+      while (helpers_.size() < wanted) helpers_.emplace_back(&PieceQueue::HelperLoop, this);
     } catch (const std::system_error&) {
-      // No second thread to be had: this thread turns out every piece itself, as it waits
-      // for them.
-      alone_ = true;
+      // No more threads to be had: those started do the work. With none, this thread turns
+      // out every piece itself.
+      alone_ = helpers_.empty();
     }
   }
   {
@@ -47,7 +52,7 @@ void PieceQueue::Add(std::string_view lines, const LinesLoan& loan, const std::s
     std::lock_guard lock(mutex_);
     added_.store(next, std::memory_order_release);
   }
-  wake_.notify_one();
+  wake_.notify_all();
   // Alone, the pieces are turned out at once: their shares of the block must come back
   // without anyone waiting for this thread.
   if (alone_) {
@@ -114,7 +119,7 @@ void PieceQueue::WriteUpTo(std::uint64_t end) {
       if (next >= end) return;
     }
     if (TakeOne()) continue;
-    // The helper has the next piece in hand: sleep until it is turned out.
+    // A helper has the next piece in hand: sleep until it is turned out.
     std::atomic<std::uint64_t>& done = slots_[next % kSlots].done;
     for (std::uint64_t seen; (seen = done.load(std::memory_order_acquire)) != next + 1;) {
       done.wait(seen, std::memory_order_acquire);

@@ -1,12 +1,13 @@
-// Long runs of whole lines, cut at line ends into pieces that this thread and a helper thread
-// turn into output lines together.
+// Long runs of whole lines, cut at line ends into pieces that this thread and helper threads
+// (one for each further processor) turn into output lines together.
 //
 // The lines of a data file do not depend on one another, so any thread may turn out any piece.
 // What comes out goes to the writer strictly in the order of the pieces, whichever thread hands
 // it over, so the file gets the same bytes, and a failure comes up at the same line, as when
-// one thread does it all: a write that fails on the helper is told on this thread, and nothing
-// is written after it. The helper takes the next piece whenever it is free, across the end of
-// one run and the start of the next, and so is not held up while this thread reads.
+// one thread does it all: a write that fails on a helper is told on this thread, and nothing
+// is written after it. A helper takes the next piece whenever it is free, across the end of
+// one run and the start of the next, and so is not held up while this thread reads. A thread
+// that needs a piece another has in hand sleeps until it is turned out, never spins.
 #pragma once
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "driver/line_reader.h"
 #include "driver/line_writer.h"
@@ -75,6 +77,8 @@ class PieceQueue {
   // A run is cut into pieces of about this many bytes, and into no more than kMostPieces.
   static constexpr std::size_t kPieceBytes = 64 * 1024;
   static constexpr std::size_t kMostPieces = 24;
+  // Helper threads, one for each processor beyond the first, up to this many.
+  static constexpr unsigned kMostHelpers = 7;
 
   // Turns the whole lines of one piece into output lines; called on either thread.
   using Work = std::function<void(std::string_view lines, PieceOutput& out)>;
@@ -139,7 +143,7 @@ class PieceQueue {
   std::condition_variable wake_;
   std::atomic<bool> stop_{false};
   bool alone_ = false;  // no helper thread could be started
-  std::thread helper_;  // last: started once everything it uses exists
+  std::vector<std::thread> helpers_;  // last: started once everything they use exists
 };
 
 }  // namespace talvo::driver
