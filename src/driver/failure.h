@@ -8,7 +8,7 @@
 namespace talvo::driver {
 
 struct Failure {
-  std::string_view kind;  // text::kConvertErrorKind or text::kInOutErrorKind
+  std::string_view kind;  // text::kConvertErrorKind, kInOutErrorKind, kOutOfMemoryKind, ...
   std::string message;
   std::uintptr_t place;   // code address the failure was raised at
 };

@@ -2,6 +2,9 @@
 
 #include <array>
 #include <cstdio>
+#include <exception>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "driver/line_reader.h"
@@ -15,6 +18,11 @@ namespace talvo::driver {
 namespace {
 
 constexpr std::size_t kReportLimit = 1024;
+
+// Memory set aside at start-up and given back before the report of an exception is put
+// together, so that running out of memory does not also take the means to say so.
+constexpr std::size_t kReportReserve = 256 * 1024;
+std::unique_ptr<char[]> report_reserve;
 
 class InputFile final : public ByteSource {
  public:
@@ -75,7 +83,8 @@ std::string_view DirectoryPart(std::string_view path) {
 }
 
 // Everything from the argument count to closing the files. Returns the exit status; throws
-// Failure for the failure report, after handing the complete lines to the output.
+// Failure for the failure report, and passes any other exception on, in either case after
+// handing the complete lines to the output.
 int Run(const std::vector<std::string>& args) {
   if (args.size() != 6) {
     WriteConsole(UsageText());
@@ -112,7 +121,7 @@ int Run(const std::vector<std::string>& args) {
   try {
     ProcessRows(settings, input, reader, writer);
     writer.Flush();
-  } catch (const Failure&) {
+  } catch (...) {
     writer.FlushCompleteLinesQuietly();
     throw;
   }
@@ -159,6 +168,18 @@ std::string UsageText() {
   return s;
 }
 
+Failure UnexpectedFailure(std::uintptr_t place) {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return Failure{text::kOutOfMemoryKind, std::string(text::kOutOfMemory), place};
+  } catch (const std::exception& e) {
+    return Failure{text::kExceptionKind, e.what(), place};
+  } catch (...) {
+    return Failure{text::kExceptionKind, std::string(), place};
+  }
+}
+
 std::string FailureReport(const Failure& failure, std::string_view module, std::uint32_t offset) {
   std::array<char, 9> address{};
   std::snprintf(address.data(), address.size(), "%08X", static_cast<unsigned>(offset));
@@ -174,14 +195,37 @@ std::string FailureReport(const Failure& failure, std::string_view module, std::
   return report;
 }
 
+// The place told for an exception that carries none: the caller's return address.
+[[gnu::noinline]] std::uintptr_t CatchSite() {
+  return reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
+}
+
+// Writes the failure report; the status that goes with it. A report that cannot be put
+// together is not told: nothing is left to tell it with.
+int TellFailure(const Failure& failure, int argc, char** argv) noexcept {
+  try {
+    platform::WriteReport(FailureReport(failure, platform::ProgramName(argc, argv),
+                                        platform::ImageOffset(failure.place)));
+  } catch (...) {
+  }
+  return 1;
+}
+
 int Main(int argc, char** argv) {
   platform::Initialize();
   try {
+    report_reserve = std::make_unique_for_overwrite<char[]>(kReportReserve);
     return Run(platform::Arguments(argc, argv));
   } catch (const Failure& failure) {
-    platform::WriteReport(FailureReport(failure, platform::ProgramName(argc, argv),
-                                        platform::ImageOffset(failure.place)));
-    return 1;
+    return TellFailure(failure, argc, argv);
+  } catch (...) {
+    report_reserve.reset();
+    const std::uintptr_t place = CatchSite();
+    try {
+      return TellFailure(UnexpectedFailure(place), argc, argv);
+    } catch (...) {
+      return 1;  // not even the failure could be put together
+    }
   }
 }
 

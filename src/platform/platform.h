@@ -28,7 +28,10 @@ struct IoResult {
   int code = 0;
 };
 
-// Called once at program start, before anything else here.
+// Called once at program start, before anything else here and before any thread starts.
+// Makes the process safe to run as a batch job: a standard stream that was left closed is
+// opened on the null device, so that no file opened later takes its place; a file-size limit
+// comes back as a write failure rather than a signal.
 void Initialize();
 
 // The six arguments as the user gave them (without the program's own name), and the program

@@ -1,8 +1,9 @@
 // POSIX side of the platform seam.
 //
 // Windows gives talvo sharing modes and its own error numbers; here sharing is built from
-// flock (a shared lock on the input, an exclusive one on the output) and errno is mapped onto
-// the Windows numbers that the console texts are keyed on.
+// flock (a shared lock on the input, an exclusive one on the output, on regular files only, as
+// Windows shares devices freely) and errno is mapped onto the Windows numbers that the console
+// texts are keyed on.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -78,8 +79,11 @@ int MapErrno(int err, std::string_view path = {}) {
   }
 }
 
+// Only regular files are ever "the same file": a terminal, a pipe or a device may be read and
+// written at once, as Windows allows for devices.
 bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
 }
 
 int Descriptor(Handle h) { return static_cast<int>(h); }
@@ -98,11 +102,28 @@ IoResult WriteAll(int fd, const char* data, std::size_t size) {
   return {done, 0};
 }
 
+// A standard stream left closed would be taken by the next file opened, and the console texts
+// meant for it would go into that file.
+void OpenClosedStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null = ::open("/dev/null", O_RDWR);  // the lowest free descriptor: this one
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
 }  // namespace
 
 void Initialize() {
-  // A closed pipe on standard output must come back as a write failure, not kill the process.
+  OpenClosedStandardStreams();
+  // A closed pipe on standard output must come back as a write failure, not kill the process;
+  // so must a write beyond the file-size limit (EFBIG), so that the output is cut back to its
+  // whole lines and the failure is told.
   ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
 }
 
 std::vector<std::string> Arguments(int argc, char** argv) {
@@ -135,7 +156,9 @@ OpenResult OpenInput(std::string_view path) {
   const int fd = ::open(CString(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return {-1, MapErrno(errno, path)};
   // Others may go on reading; a run writing this file holds an exclusive lock and wins.
-  if (::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_SH | LOCK_NB) != 0 &&
+      errno == EWOULDBLOCK) {
     ::close(fd);
     return {-1, kSharingViolation};
   }
@@ -173,11 +196,12 @@ OpenResult CreateOutput(std::string_view path, Handle input) {
     ::close(fd);
     return {-1, kSharingViolation};
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+  const bool regular = S_ISREG(out_st.st_mode);
+  if (regular && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
     ::close(fd);
     return {-1, kSharingViolation};
   }
-  if (S_ISREG(out_st.st_mode) && out_st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
+  if (regular && out_st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
     const int code = MapErrno(errno);
     ::close(fd);
     return {-1, code};
