@@ -51,6 +51,7 @@ class OutputFile final : public ByteSink {
     return platform::Write(handle_, data, size);
   }
   void Truncate(std::uint64_t size) override { platform::Truncate(handle_, size); }
+  void MarkComplete(std::uint64_t size) override { platform::MarkCompleteLength(handle_, size); }
   platform::Handle handle() const { return handle_; }
 
  private:

@@ -6,11 +6,13 @@
 // texts are keyed on.
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -102,6 +104,72 @@ IoResult WriteAll(int fd, const char* data, std::size_t size) {
   return {done, 0};
 }
 
+// The output file as an interruption sees it. Writing it, cutting it and closing it hold
+// output_lock; an interruption takes the lock and never gives it back, so that nothing is
+// written after its cut.
+pthread_mutex_t output_lock = PTHREAD_MUTEX_INITIALIZER;
+int output_fd = -1;                          // under output_lock
+std::uint64_t output_complete = 0;           // under output_lock: bytes that are whole lines
+std::atomic<bool> output_on_disk{false};     // a regular file is open as the output
+
+class OutputLock {
+ public:
+  OutputLock() { ::pthread_mutex_lock(&output_lock); }
+  ~OutputLock() { ::pthread_mutex_unlock(&output_lock); }
+  OutputLock(const OutputLock&) = delete;
+  OutputLock& operator=(const OutputLock&) = delete;
+};
+
+// The signals that interrupt a run; fixed before the thread that waits for them starts.
+sigset_t interruptions;
+
+// Waits for an interruption, cuts the output back to its whole lines, then ends the process
+// with the signal's own default action. Only a regular file is cut, and only then is the lock
+// waited for: a write to a pipe may block for as long as its reader does.
+void* AwaitInterruption(void*) {
+  int sig = 0;
+  while (::sigwait(&interruptions, &sig) != 0) {
+  }
+  if (output_on_disk.load()) {
+    ::pthread_mutex_lock(&output_lock);  // kept until the end
+    if (output_fd >= 0) (void)!::ftruncate(output_fd, static_cast<off_t>(output_complete));
+  }
+  ::signal(sig, SIG_DFL);
+  sigset_t one;
+  ::sigemptyset(&one);
+  ::sigaddset(&one, sig);
+  ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+  ::raise(sig);
+  ::_exit(128 + sig);  // not reached: the default action of each of these ends the process
+}
+
+// Interruptions are taken by one thread that waits for them rather than by a handler, so that
+// the cut can wait for a write under way. A signal the process was started with ignored
+// (nohup, a background job) stays ignored.
+void WatchForInterruptions() {
+  ::sigemptyset(&interruptions);
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction now;
+    if (::sigaction(sig, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
+      ::sigaddset(&interruptions, sig);
+    }
+  }
+  // Blocked before any other thread starts, so that every thread inherits the mask and only
+  // the waiting thread ever takes these signals.
+  if (::pthread_sigmask(SIG_BLOCK, &interruptions, nullptr) != 0) return;
+  pthread_attr_t attr;
+  bool started = false;
+  if (::pthread_attr_init(&attr) == 0) {
+    ::pthread_attr_setstacksize(&attr, 256 * 1024);  // it needs little; keep the address space
+    ::pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+    pthread_t waiter;
+    started = ::pthread_create(&waiter, &attr, AwaitInterruption, nullptr) == 0;
+    ::pthread_attr_destroy(&attr);
+  }
+  // Without the thread the signals keep their default action, as before.
+  if (!started) ::pthread_sigmask(SIG_UNBLOCK, &interruptions, nullptr);
+}
+
 // A standard stream left closed would be taken by the next file opened, and the console texts
 // meant for it would go into that file.
 void OpenClosedStandardStreams() {
@@ -124,6 +192,7 @@ void Initialize() {
   // whole lines and the failure is told.
   ::signal(SIGPIPE, SIG_IGN);
   ::signal(SIGXFSZ, SIG_IGN);
+  WatchForInterruptions();
 }
 
 std::vector<std::string> Arguments(int argc, char** argv) {
@@ -206,6 +275,10 @@ OpenResult CreateOutput(std::string_view path, Handle input) {
     ::close(fd);
     return {-1, code};
   }
+  const OutputLock lock;
+  output_fd = fd;
+  output_complete = 0;
+  output_on_disk.store(regular);
   return {fd, 0};
 }
 
@@ -222,18 +295,34 @@ IoResult Read(Handle file, char* data, std::size_t size) {
   }
 }
 
+// Only the output is written through here.
 IoResult Write(Handle file, const char* data, std::size_t size) {
+  const OutputLock lock;
   return WriteAll(Descriptor(file), data, size);
 }
 
+void MarkCompleteLength(Handle file, std::uint64_t bytes) noexcept {
+  const OutputLock lock;
+  if (Descriptor(file) == output_fd) output_complete = bytes;
+}
+
 void Truncate(Handle file, std::uint64_t size) {
+  const OutputLock lock;
   struct stat st;
   if (::fstat(Descriptor(file), &st) == 0 && S_ISREG(st.st_mode)) {
     (void)!::ftruncate(Descriptor(file), static_cast<off_t>(size));
   }
 }
 
-int Close(Handle file) { return ::close(Descriptor(file)) == 0 ? 0 : MapErrno(errno); }
+int Close(Handle file) {
+  const OutputLock lock;
+  if (Descriptor(file) == output_fd) {
+    // Once closed the output is whole, and its descriptor may be reused: nothing to cut.
+    output_fd = -1;
+    output_on_disk.store(false);
+  }
+  return ::close(Descriptor(file)) == 0 ? 0 : MapErrno(errno);
+}
 
 int WriteStandardOutput(std::string_view bytes) {
   return WriteAll(STDOUT_FILENO, bytes.data(), bytes.size()).code;

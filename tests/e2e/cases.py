@@ -116,6 +116,15 @@ class Build:
 
 
 @dataclass
+class Interrupt:
+    """A signal sent to the running program once `ready` (given the case's Context) says the
+    moment has come; polled until then."""
+
+    signal: int
+    ready: Callable[[Context], bool]
+
+
+@dataclass
 class Case:
     name: str
     args: List[bytes]
@@ -138,6 +147,8 @@ class Case:
     environment: Optional[dict] = None  # added to the program's environment
     # Given the output file's bytes (None when there is none); returns a problem or None.
     output_check: Optional[Callable[[Optional[bytes]], Optional[str]]] = None
+    # Sent while the program runs (POSIX); `status` is then the signal's, negated.
+    interrupt: Optional[Interrupt] = None
 
 
 def run(name, input, f, r, w, c, output, **kw):
@@ -408,9 +419,12 @@ CASES += [
 ]
 
 
-# --- faults of the process: memory, limits, standard streams, devices (POSIX) -----------------
+# --- faults of the process: memory, limits, standard streams, devices, interruption (POSIX) ----
 # Each ends as a run that meets any other failure does (the report, status 1, whole lines in the
-# output), never in a crash or a half-written line.
+# output) or as the interruption ends it, never in a crash or a half-written line.
+
+import signal  # noqa: E402
+
 
 def address_space_limit(size):
     return lambda: resource.setrlimit(resource.RLIMIT_AS, (size, size))
@@ -428,14 +442,63 @@ def closed_descriptors(*fds):
     return preexec
 
 
+def default_action(sig):
+    """The signal's default action in the program, whatever the test run was started with (a
+    background job ignores SIGINT)."""
+    return lambda: signal.signal(sig, signal.SIG_DFL)
+
+
 def sanitizer_reserves_memory(build):
     return "a sanitizer reserves more address space than the limit" if build.sanitized else None
+
+
+def input_through_a_stalled_pipe(ctx):
+    """The input is a named pipe that a writer fills with the case's input and then holds open
+    without writing more, until the run has been checked: the program waits for the rest."""
+    with open(ctx.in_path, "rb") as f:
+        data = f.read()
+    os.remove(ctx.in_path)
+    os.mkfifo(ctx.in_path)
+    checked = threading.Event()
+
+    def feed():
+        try:
+            with open(ctx.in_path, "wb") as pipe:
+                pipe.write(data)
+                pipe.flush()
+                checked.wait(120)
+        except BrokenPipeError:
+            pass
+
+    writer = threading.Thread(target=feed, daemon=True)
+    writer.start()
+
+    def cleanup():
+        checked.set()
+        try:  # a program that never opened the pipe leaves the writer waiting to open it
+            os.close(os.open(ctx.in_path, os.O_RDONLY | os.O_NONBLOCK))
+        except OSError:
+            pass
+        writer.join(timeout=10)
+
+    return cleanup
+
+
+def output_reaches(size):
+    return lambda ctx: os.path.exists(ctx.out_path) and os.path.getsize(ctx.out_path) >= size
 
 
 # A lone CR is dropped, so CR-ended lines make one line, held whole in memory: more than an
 # address space of 32 MiB holds.
 CR_ONLY_INPUT = b"h,x\r\n" + b"1,2\r\n" * 1000 + b"123456,abc\r" * 2_000_000
 CR_ONLY_WHOLE_LINES = b"h,x,OutPut\r\n" + b"1,2,17\r\n" * 1000
+# A line longer than the writer's block goes to the file as it is put together, and its end
+# waits in the writer for the next block. The input stalls inside the line after it, so the
+# file ends inside a line until the interruption cuts it back.
+LONG_LINE = b"5," + b"9" * (3 << 20)
+STALLED_INPUT = b"h,x\r\n" + b"1,2\r\n" * 3 + LONG_LINE + b"\r\n" + b"7," + b"8" * 1000
+STALLED_WHOLE_LINES = b"h,x,OutPut\r\n" + b"1,2,17\r\n" * 3
+LONG_LINE_STARTED = output_reaches(len(STALLED_WHOLE_LINES) + len(LONG_LINE))
 
 CASES += [
     run("out_of_memory_is_reported_after_the_whole_lines", CR_ONLY_INPUT, 1, 1, 1, 6,
@@ -461,6 +524,13 @@ CASES += [
     Case("two_runs_writing_one_device", [b"{in}", b"/dev/null", b"1", b"1", b"1", b"6"],
          input=b"h\r\n1\r\n", setup=held_by_another_run("/dev/null", fcntl.LOCK_EX),
          platforms=["posix"]),
+    *[
+        run(f"interrupted_by_{sig.name.lower()}_keeps_whole_lines", STALLED_INPUT, 1, 1, 1, 6,
+            STALLED_WHOLE_LINES, setup=input_through_a_stalled_pipe,
+            interrupt=Interrupt(sig, LONG_LINE_STARTED), preexec=default_action(sig),
+            status=-sig, platforms=["posix"])
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP)
+    ],
 ]
 
 

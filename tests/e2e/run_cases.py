@@ -5,7 +5,8 @@ Every case writes its input file into a fresh folder, runs the program with its 
 and compares the output file, standard output, standard error and exit status with what the
 case expects, and checks that the input file is unchanged. A case may set the program's
 resource limits (preexec), add to its environment, judge an output it cannot give byte for byte
-with its own output_check (the first whole lines of a file that filled up).
+with its own output_check (the first whole lines of a file that filled up), and send the running
+program a signal once a condition of its own holds (interrupt).
 
   run_cases.py --program build/talvo
   run_cases.py --program build-sanitize/talvo --sanitized   # cases that cannot apply are skipped
@@ -27,6 +28,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import cases as case_table  # noqa: E402
@@ -118,14 +121,54 @@ def run_case(case, host, work):
             env={**host.environment(), **(case.environment or {})},
             preexec_fn=case.preexec,
         )
-        proc = subprocess.run(
-            command, input=case.stdin, capture_output=True, timeout=120, **options
-        )
+        if case.interrupt:
+            proc, problem = run_interrupted(command, case, context, options)
+            if problem:
+                return [problem]
+        else:
+            proc = subprocess.run(
+                command, input=case.stdin, capture_output=True, timeout=120, **options
+            )
         # Checked before the clean-up, which may take away what the run wrote (a mount).
         return check_run(case, proc, host, values, in_path, out_path)
     finally:
         if cleanup:
             cleanup()
+
+
+def run_interrupted(command, case, context, options):
+    """Runs the program, and sends it the case's signal once the case's condition holds.
+    Returns the finished process (as subprocess.run would) and a problem, if the moment never
+    came."""
+    proc = subprocess.Popen(
+        command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **options
+    )
+    result = {}
+    # Its console streams are read all along, so that the program never waits on them.
+    reader = threading.Thread(
+        target=lambda: result.update(out=proc.communicate(case.stdin)), daemon=True
+    )
+    reader.start()
+    problem = None
+    deadline = time.monotonic() + 60
+    while not case.interrupt.ready(context):
+        if proc.poll() is not None:
+            problem = f"ended (status {proc.returncode}) before the moment to interrupt it"
+            break
+        if time.monotonic() > deadline:
+            problem = "the moment to interrupt it never came"
+            proc.kill()
+            break
+        time.sleep(0.01)
+    else:
+        proc.send_signal(case.interrupt.signal)
+    reader.join(timeout=120)
+    if reader.is_alive():
+        proc.kill()
+        reader.join()
+        problem = problem or "still running two minutes after the signal"
+    stdout, stderr = result.get("out", (b"", b""))
+    return subprocess.CompletedProcess(command, proc.wait(), stdout, stderr), problem
 
 
 def check_run(case, proc, host, values, in_path, out_path):
