@@ -10,7 +10,7 @@
 namespace talvo::driver {
 
 struct Failure {
-  std::string_view kind;      // text::kConvertErrorKind or text::kInOutErrorKind
+  std::string_view kind;      // text::kConvertErrorKind, kInOutErrorKind, kOutOfMemoryKind, ...
   text::ConsoleText message;  // own text, with the user's piece for a failed conversion
   std::uintptr_t place;       // code address the failure was raised at
 };

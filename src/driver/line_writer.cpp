@@ -26,6 +26,7 @@ void LineWriter::Flush() {
   const platform::IoResult r = sink_.Write(data_.get(), complete_);
   if (r.code != 0) FailWrite(data_.get(), r);
   written_ += unfinished_ + complete_;
+  sink_.MarkComplete(written_);
   unfinished_ = 0;
   size_ -= complete_;
   std::memmove(data_.get(), data_.get() + complete_, size_);
@@ -40,6 +41,7 @@ void LineWriter::AppendLines(std::string_view lines) {
       // More than the buffer holds: straight to the file.
       WriteUnfinished(lines.data(), lines.size());
       written_ += unfinished_;
+      sink_.MarkComplete(written_);
       unfinished_ = 0;
       return;
     }
@@ -84,6 +86,7 @@ void LineWriter::FailWrite(const char* data, platform::IoResult r) {
   }
   if (kept != in_sink) sink_.Truncate(kept);
   written_ = kept;
+  sink_.MarkComplete(written_);
   unfinished_ = 0;
   failed_ = true;
   ThrowIoFailure(r.code);

@@ -4,7 +4,8 @@
 // part of the way (a disk that fills up) the file is cut back to its last complete line before
 // the failure is reported. A line longer than the buffer goes to the file in pieces as it is
 // put together, so memory does not grow with it; until it is ended it is cut off again on any
-// failure.
+// failure. The sink is told how much of it is whole lines after every write that ends one
+// (MarkComplete), so that an interruption, which no code here sees, can cut back to there.
 #pragma once
 
 #include <cstddef>

@@ -197,11 +197,11 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
     // so each piece can start from the one held here.
     queue.Add(lines, reader.Lend(), checked);
     // The next block is read into the buffer that held the run before this one, once its
-    // pieces are turned out. A read that fails is told once the lines before it are written,
-    // as when it comes after them.
+    // pieces are turned out. A read that fails (or memory that runs out for the second
+    // buffer) is told once the lines before it are written, as when it comes after them.
     try {
       reader.ReadAhead();
-    } catch (const Failure&) {
+    } catch (...) {
       queue.WriteAll();
       throw;
     }

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <exception>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "driver/line_reader.h"
@@ -16,6 +19,11 @@ namespace talvo::driver {
 namespace {
 
 constexpr std::size_t kReportLimit = 1024;
+
+// Memory set aside at start-up and given back before the report of an exception is put
+// together, so that running out of memory does not also take the means to say so.
+constexpr std::size_t kReportReserve = 256 * 1024;
+std::unique_ptr<char[]> report_reserve;
 
 class InputFile final : public ByteSource {
  public:
@@ -44,6 +52,7 @@ class OutputFile final : public ByteSink {
     return platform::Write(handle_, data, size);
   }
   void Truncate(std::uint64_t size) override { platform::Truncate(handle_, size); }
+  void MarkComplete(std::uint64_t size) override { platform::MarkCompleteLength(handle_, size); }
   platform::Handle handle() const { return handle_; }
 
  private:
@@ -77,7 +86,8 @@ std::string_view DirectoryPart(std::string_view path) {
 }
 
 // Everything from the argument count to closing the files. Returns the exit status; throws
-// Failure for the failure report, after handing the complete lines to the output.
+// Failure for the failure report, and passes any other exception on, in either case after
+// handing the complete lines to the output.
 int Run(const std::vector<std::string>& args) {
   if (args.size() != 6) {
     WriteConsole(UsageText());
@@ -114,7 +124,7 @@ int Run(const std::vector<std::string>& args) {
   try {
     ProcessRows(settings, input, reader, writer);
     writer.Flush();
-  } catch (const Failure&) {
+  } catch (...) {
     writer.FlushCompleteLinesQuietly();
     throw;
   }
@@ -161,6 +171,18 @@ text::ConsoleText UsageText() {
   return s;
 }
 
+Failure UnexpectedFailure(std::uintptr_t place) {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return Failure{text::kOutOfMemoryKind, text::ConsoleText().Own(text::kOutOfMemory), place};
+  } catch (const std::exception& e) {
+    return Failure{text::kExceptionKind, text::ConsoleText().Own(e.what()), place};
+  } catch (...) {
+    return Failure{text::kExceptionKind, text::ConsoleText(), place};
+  }
+}
+
 text::ConsoleText FailureReport(const Failure& failure, std::string_view module,
                                 std::uint32_t offset) {
   std::array<char, 9> address{};
@@ -190,16 +212,39 @@ std::string CutReport(std::string bytes, CharacterLength length) {
   return bytes;
 }
 
-int Main(int argc, char** argv) {
-  platform::Initialize();
+// The place told for an exception that carries none: the caller's return address.
+[[gnu::noinline]] std::uintptr_t CatchSite() {
+  return reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
+}
+
+// Writes the failure report; the status that goes with it. A report that cannot be put
+// together is not told: nothing is left to tell it with.
+int TellFailure(const Failure& failure, int argc, char** argv) noexcept {
   try {
-    return Run(platform::Arguments(argc, argv));
-  } catch (const Failure& failure) {
     const text::ConsoleText report = FailureReport(failure, platform::ProgramName(argc, argv),
                                                    platform::ImageOffset(failure.place));
     platform::WriteReport(
         CutReport(platform::ConsoleBytes(report), platform::ConsoleCharacterLength));
-    return 1;
+  } catch (...) {
+  }
+  return 1;
+}
+
+int Main(int argc, char** argv) {
+  platform::Initialize();
+  try {
+    report_reserve = std::make_unique_for_overwrite<char[]>(kReportReserve);
+    return Run(platform::Arguments(argc, argv));
+  } catch (const Failure& failure) {
+    return TellFailure(failure, argc, argv);
+  } catch (...) {
+    report_reserve.reset();
+    const std::uintptr_t place = CatchSite();
+    try {
+      return TellFailure(UnexpectedFailure(place), argc, argv);
+    } catch (...) {
+      return 1;  // not even the failure could be put together
+    }
   }
 }
 

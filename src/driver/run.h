@@ -17,6 +17,11 @@ int Main(int argc, char** argv);
 // The usage text with its closing CR LF, as written to standard output: all the program's own.
 text::ConsoleText UsageText();
 
+// Called inside a catch block for an exception other than Failure: the failure it is told as,
+// at `place`. Running out of memory is EOutOfMemory; anything else is Exception with the
+// run-time library's text.
+Failure UnexpectedFailure(std::uintptr_t place);
+
 // The failure report for `failure` from program `module` (the name it was started by, the
 // user's), whole: CutReport makes the bytes that are written.
 text::ConsoleText FailureReport(const Failure& failure, std::string_view module,

@@ -27,6 +27,8 @@ class ByteSink {
   virtual platform::IoResult Write(const char* data, std::size_t size) = 0;
   // Cuts what was written back to `size` bytes, where the sink can.
   virtual void Truncate(std::uint64_t size) = 0;
+  // The first `size` bytes written are whole lines: what an interrupted run leaves.
+  virtual void MarkComplete(std::uint64_t /*size*/) {}
 };
 
 }  // namespace talvo::driver

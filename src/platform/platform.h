@@ -31,8 +31,14 @@ struct IoResult {
   int code = 0;
 };
 
-// Called once at program start, before anything else here. On POSIX it takes the console's
-// character set from the user's locale (LC_CTYPE).
+// Called once at program start, before anything else here and before any thread starts.
+// Makes the process safe to run as a batch job: a standard stream that was left closed is
+// opened on the null device, so that no file opened later takes its place; a file-size limit
+// comes back as a write failure rather than a signal; and an interruption (Ctrl+C, a request
+// to terminate, a closed terminal or console) first cuts the output file back to its last
+// complete line (see MarkCompleteLength), then ends the process as the interruption would
+// have ended it. On POSIX it also takes
+// the console's character set from the user's locale (LC_CTYPE).
 void Initialize();
 
 // The six arguments as the user gave them (without the program's own name), and the program
@@ -51,7 +57,7 @@ OpenResult OpenInput(std::string_view path);
 
 // Creates or truncates a file for writing; others may only read it while it is open. Opening
 // the file that `input` holds, by whatever name, is a sharing conflict. A failed open creates
-// and changes nothing.
+// and changes nothing. The file created is the output that an interruption cuts back.
 OpenResult CreateOutput(std::string_view path, Handle input);
 
 // Whether the file is one that opening again gives from its start (a file on a disk, not a
@@ -61,8 +67,13 @@ bool IsDiskFile(Handle file);
 // Reads up to `size` bytes; 0 bytes with code 0 is the end of the file.
 IoResult Read(Handle file, char* data, std::size_t size);
 
-// Writes all bytes, or as many as the system took before it failed.
+// Writes all bytes, or as many as the system took before it failed. An interruption waits
+// until a write to the output has ended.
 IoResult Write(Handle file, const char* data, std::size_t size);
+
+// The first `bytes` bytes of the output are whole lines, ended by CR LF: an interruption cuts
+// a file on a disk back to them. Called after every write that ends a line.
+void MarkCompleteLength(Handle file, std::uint64_t bytes) noexcept;
 
 // Cuts the file back to `size` bytes; used after a failed write to drop a partial line. A file
 // that cannot be cut (a device) is left as it is.

@@ -1,20 +1,23 @@
 // POSIX side of the platform seam.
 //
 // Windows gives talvo sharing modes and its own error numbers; here sharing is built from
-// flock (a shared lock on the input, an exclusive one on the output) and errno is mapped onto
-// the Windows numbers that the console texts are keyed on. Paths are bytes to the system, which
-// knows nothing of double-byte characters: a '/' byte always separates. The program's own
-// console texts follow the user's locale, as gettext-based tools do, converted with iconv.
+// flock (a shared lock on the input, an exclusive one on the output, on regular files only, as
+// Windows shares devices freely) and errno is mapped onto the Windows numbers that the console
+// texts are keyed on. Paths are bytes to the system, which knows nothing of double-byte
+// characters: a '/' byte always separates. The program's own console texts follow the user's
+// locale, as gettext-based tools do, converted with iconv.
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <clocale>
 #include <cstring>
 #include <cwchar>
@@ -86,8 +89,11 @@ int MapErrno(int err, std::string_view path = {}) {
   }
 }
 
+// Only regular files are ever "the same file": a terminal, a pipe or a device may be read and
+// written at once, as Windows allows for devices.
 bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
 }
 
 int Descriptor(Handle h) { return static_cast<int>(h); }
@@ -161,17 +167,101 @@ std::optional<std::string> ToConsole(std::string_view own) {
   return out;
 }
 
+// The output file as an interruption sees it. Writing it, cutting it and closing it hold
+// output_lock; an interruption takes the lock and never gives it back, so that nothing is
+// written after its cut.
+pthread_mutex_t output_lock = PTHREAD_MUTEX_INITIALIZER;
+int output_fd = -1;                          // under output_lock
+std::uint64_t output_complete = 0;           // under output_lock: bytes that are whole lines
+std::atomic<bool> output_on_disk{false};     // a regular file is open as the output
+
+class OutputLock {
+ public:
+  OutputLock() { ::pthread_mutex_lock(&output_lock); }
+  ~OutputLock() { ::pthread_mutex_unlock(&output_lock); }
+  OutputLock(const OutputLock&) = delete;
+  OutputLock& operator=(const OutputLock&) = delete;
+};
+
+// The signals that interrupt a run; fixed before the thread that waits for them starts.
+sigset_t interruptions;
+
+// Waits for an interruption, cuts the output back to its whole lines, then ends the process
+// with the signal's own default action. Only a regular file is cut, and only then is the lock
+// waited for: a write to a pipe may block for as long as its reader does.
+void* AwaitInterruption(void*) {
+  int sig = 0;
+  while (::sigwait(&interruptions, &sig) != 0) {
+  }
+  if (output_on_disk.load()) {
+    ::pthread_mutex_lock(&output_lock);  // kept until the end
+    if (output_fd >= 0) (void)!::ftruncate(output_fd, static_cast<off_t>(output_complete));
+  }
+  ::signal(sig, SIG_DFL);
+  sigset_t one;
+  ::sigemptyset(&one);
+  ::sigaddset(&one, sig);
+  ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+  ::raise(sig);
+  ::_exit(128 + sig);  // not reached: the default action of each of these ends the process
+}
+
+// Interruptions are taken by one thread that waits for them rather than by a handler, so that
+// the cut can wait for a write under way. A signal the process was started with ignored
+// (nohup, a background job) stays ignored.
+void WatchForInterruptions() {
+  ::sigemptyset(&interruptions);
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction now;
+    if (::sigaction(sig, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
+      ::sigaddset(&interruptions, sig);
+    }
+  }
+  // Blocked before any other thread starts, so that every thread inherits the mask and only
+  // the waiting thread ever takes these signals.
+  if (::pthread_sigmask(SIG_BLOCK, &interruptions, nullptr) != 0) return;
+  pthread_attr_t attr;
+  bool started = false;
+  if (::pthread_attr_init(&attr) == 0) {
+    ::pthread_attr_setstacksize(&attr, 256 * 1024);  // it needs little; keep the address space
+    ::pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+    pthread_t waiter;
+    started = ::pthread_create(&waiter, &attr, AwaitInterruption, nullptr) == 0;
+    ::pthread_attr_destroy(&attr);
+  }
+  // Without the thread the signals keep their default action, as before.
+  if (!started) ::pthread_sigmask(SIG_UNBLOCK, &interruptions, nullptr);
+}
+
+// A standard stream left closed would be taken by the next file opened, and the console texts
+// meant for it would go into that file.
+void OpenClosedStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null = ::open("/dev/null", O_RDWR);  // the lowest free descriptor: this one
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
 }  // namespace
 
 void Initialize() {
-  // A closed pipe on standard output must come back as a write failure, not kill the process.
+  OpenClosedStandardStreams();
+  // A closed pipe on standard output must come back as a write failure, not kill the process;
+  // so must a write beyond the file-size limit (EFBIG), so that the output is cut back to its
+  // whole lines and the failure is told.
   ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
   // A locale that is not installed leaves the C locale, and with it the bytes as they are.
   std::setlocale(LC_CTYPE, "");
   const char* const codeset = ::nl_langinfo(CODESET);
   if (codeset != nullptr && !TakesBytesAsTheyAre(codeset)) {
     console_converter = ::iconv_open(codeset, "CP932");
   }
+  WatchForInterruptions();
 }
 
 std::vector<std::string> Arguments(int argc, char** argv) {
@@ -204,7 +294,9 @@ OpenResult OpenInput(std::string_view path) {
   const int fd = ::open(CString(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return {-1, MapErrno(errno, path)};
   // Others may go on reading; a run writing this file holds an exclusive lock and wins.
-  if (::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_SH | LOCK_NB) != 0 &&
+      errno == EWOULDBLOCK) {
     ::close(fd);
     return {-1, kSharingViolation};
   }
@@ -242,15 +334,20 @@ OpenResult CreateOutput(std::string_view path, Handle input) {
     ::close(fd);
     return {-1, kSharingViolation};
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+  const bool regular = S_ISREG(out_st.st_mode);
+  if (regular && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
     ::close(fd);
     return {-1, kSharingViolation};
   }
-  if (S_ISREG(out_st.st_mode) && out_st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
+  if (regular && out_st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
     const int code = MapErrno(errno);
     ::close(fd);
     return {-1, code};
   }
+  const OutputLock lock;
+  output_fd = fd;
+  output_complete = 0;
+  output_on_disk.store(regular);
   return {fd, 0};
 }
 
@@ -267,18 +364,34 @@ IoResult Read(Handle file, char* data, std::size_t size) {
   }
 }
 
+// Only the output is written through here.
 IoResult Write(Handle file, const char* data, std::size_t size) {
+  const OutputLock lock;
   return WriteAll(Descriptor(file), data, size);
 }
 
+void MarkCompleteLength(Handle file, std::uint64_t bytes) noexcept {
+  const OutputLock lock;
+  if (Descriptor(file) == output_fd) output_complete = bytes;
+}
+
 void Truncate(Handle file, std::uint64_t size) {
+  const OutputLock lock;
   struct stat st;
   if (::fstat(Descriptor(file), &st) == 0 && S_ISREG(st.st_mode)) {
     (void)!::ftruncate(Descriptor(file), static_cast<off_t>(size));
   }
 }
 
-int Close(Handle file) { return ::close(Descriptor(file)) == 0 ? 0 : MapErrno(errno); }
+int Close(Handle file) {
+  const OutputLock lock;
+  if (Descriptor(file) == output_fd) {
+    // Once closed the output is whole, and its descriptor may be reused: nothing to cut.
+    output_fd = -1;
+    output_on_disk.store(false);
+  }
+  return ::close(Descriptor(file)) == 0 ? 0 : MapErrno(errno);
+}
 
 std::string ConsoleBytes(const text::ConsoleText& text) {
   if (console_converter == kNoConverter) return text.Bytes();

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 #include "platform/platform.h"
@@ -59,12 +60,50 @@ int WriteStandard(DWORD which, std::string_view bytes) {
   return WriteAll(h, bytes.data(), bytes.size()).code;
 }
 
+// The output file as an interruption sees it. Writing it, cutting it and closing it hold
+// output_lock; an interruption takes the lock and never gives it back, so that nothing is
+// written after its cut.
+SRWLOCK output_lock = SRWLOCK_INIT;
+HANDLE output_file = INVALID_HANDLE_VALUE;  // under output_lock
+std::uint64_t output_complete = 0;          // under output_lock: bytes that are whole lines
+std::atomic<bool> output_on_disk{false};    // a file on a disk is open as the output
+
+class OutputLock {
+ public:
+  OutputLock() { ::AcquireSRWLockExclusive(&output_lock); }
+  ~OutputLock() { ::ReleaseSRWLockExclusive(&output_lock); }
+  OutputLock(const OutputLock&) = delete;
+  OutputLock& operator=(const OutputLock&) = delete;
+};
+
+// Ctrl+C, Ctrl+Break and closing the console: the system runs this on a thread of its own.
+// The output is cut back to its whole lines, then the process ends with status 1. Only a file
+// on a disk is cut, and only then is the lock waited for: a write to a pipe may block for as
+// long as its reader does.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
+    return FALSE;
+  }
+  if (output_on_disk.load()) {
+    ::AcquireSRWLockExclusive(&output_lock);  // kept until the end
+    if (output_file != INVALID_HANDLE_VALUE) {
+      LARGE_INTEGER at;
+      at.QuadPart = static_cast<LONGLONG>(output_complete);
+      if (::SetFilePointerEx(output_file, at, nullptr, FILE_BEGIN)) {
+        (void)::SetEndOfFile(output_file);
+      }
+    }
+  }
+  ::ExitProcess(1);
+}
+
 }  // namespace
 
 void Initialize() {
   // A drive without a medium or a missing file must come back as a code, never as a dialog
   // that a batch job would wait on.
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
 std::vector<std::string> Arguments(int, char**) {
@@ -121,6 +160,10 @@ OpenResult CreateOutput(std::string_view path, Handle) {
   const HANDLE h = ::CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return {-1, LastError()};
+  const OutputLock lock;
+  output_file = h;
+  output_complete = 0;
+  output_on_disk.store(::GetFileType(h) == FILE_TYPE_DISK);
   return {Wrap(h), 0};
 }
 
@@ -137,11 +180,19 @@ IoResult Read(Handle file, char* data, std::size_t size) {
   return {n, 0};
 }
 
+// Only the output is written through here.
 IoResult Write(Handle file, const char* data, std::size_t size) {
+  const OutputLock lock;
   return WriteAll(Native(file), data, size);
 }
 
+void MarkCompleteLength(Handle file, std::uint64_t bytes) noexcept {
+  const OutputLock lock;
+  if (Native(file) == output_file) output_complete = bytes;
+}
+
 void Truncate(Handle file, std::uint64_t size) {
+  const OutputLock lock;
   const HANDLE h = Native(file);
   if (::GetFileType(h) != FILE_TYPE_DISK) return;  // a device or a pipe is left as it is
   LARGE_INTEGER at;
@@ -149,7 +200,15 @@ void Truncate(Handle file, std::uint64_t size) {
   if (::SetFilePointerEx(h, at, nullptr, FILE_BEGIN)) (void)::SetEndOfFile(h);
 }
 
-int Close(Handle file) { return ::CloseHandle(Native(file)) ? 0 : LastError(); }
+int Close(Handle file) {
+  const OutputLock lock;
+  if (Native(file) == output_file) {
+    // Once closed the output is whole, and its handle may be reused: nothing to cut.
+    output_file = INVALID_HANDLE_VALUE;
+    output_on_disk.store(false);
+  }
+  return ::CloseHandle(Native(file)) ? 0 : LastError();
+}
 
 // The console takes the ANSI code page's bytes, code page 932 where talvo is at home; only the
 // failure report is converted, to the OEM code page, once it is cut (WriteReport).

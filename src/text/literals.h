@@ -43,6 +43,10 @@ inline constexpr std::string_view kReportAt = " \x82\xCC ";  //  の
 inline constexpr std::string_view kReportOccurred = " \x82\xC5\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42";  //  で発生しました。
 inline constexpr std::string_view kConvertErrorKind = "EConvertError";
 inline constexpr std::string_view kInOutErrorKind = "EInOutError";
+inline constexpr std::string_view kOutOfMemoryKind = "EOutOfMemory";
+inline constexpr std::string_view kOutOfMemory = "\x83\x81\x83\x82\x83\x8A\x82\xAA\x95\x73\x91\xAB\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7";  // メモリが不足しています
+// Any other exception that reaches the report; its message is the run-time library's text.
+inline constexpr std::string_view kExceptionKind = "Exception";
 
 // Marker appended to a data line whose column or check type is not integer text.
 inline constexpr std::string_view kMarker = ",\x95\xB6\x8E\x9A\x97\xF1\x88\xD9\x8F\xED";  // ,文字列異常

@@ -145,6 +145,23 @@ class Context:
 
 
 @dataclass
+class Build:
+    """What a case's skip is told of the build under test."""
+
+    windows: bool
+    sanitized: bool  # built with AddressSanitizer or ThreadSanitizer
+
+
+@dataclass
+class Interrupt:
+    """A signal sent to the running program once `ready` (given the case's Context) says the
+    moment has come; polled until then."""
+
+    signal: int
+    ready: Callable[[Context], bool]
+
+
+@dataclass
 class Case:
     name: str
     args: List[bytes]
@@ -156,7 +173,7 @@ class Case:
     stdin: bytes = b""
     existing_output: Optional[bytes] = None
     setup: Optional[Callable[[Context], Optional[Callable[[], None]]]] = None
-    skip: Optional[Callable[[bool], Optional[str]]] = None
+    skip: Optional[Callable[[Build], Optional[str]]] = None
     platforms: Optional[List[str]] = None  # None: every platform
     command_line: Optional[bytes] = None  # the whole command line, given exactly (Windows)
     check_output: bool = True
@@ -169,6 +186,8 @@ class Case:
     program_folder: Optional[bytes] = None
     # Given the output file's bytes (None when there is none); returns a problem or None.
     output_check: Optional[Callable[[Optional[bytes]], Optional[str]]] = None
+    # Sent while the program runs (POSIX); `status` is then the signal's, negated.
+    interrupt: Optional[Interrupt] = None
 
 
 def run(name, input, f, r, w, c, output, **kw):
@@ -186,7 +205,7 @@ def hard_link_output(ctx):
     os.link(ctx.in_path, ctx.out_path)
 
 
-def no_dev_full(_windows):
+def no_dev_full(_build):
     return None if os.path.exists("/dev/full") else "this machine has no /dev/full"
 
 
@@ -365,7 +384,7 @@ def mount_small_tmpfs(point):
                           capture_output=True)
 
 
-def cannot_mount_tmpfs(_windows):
+def cannot_mount_tmpfs(_build):
     if shutil.which("mount") is None or os.geteuid() != 0:
         return "mounting a small tmpfs needs root and mount(8)"
     probe = tempfile.mkdtemp(prefix="talvo-tmpfs-probe-")
@@ -395,11 +414,11 @@ def open_files_limit(n):
 
 
 def held_by_another_run(which, lock):
-    """Another run holding the input or output file as talvo holds its files: a shared lock on
-    what it reads, an exclusive one on what it writes."""
+    """Another run holding the input or output file ("in", "out", or a path of its own) as talvo
+    holds its files: a shared lock on what it reads, an exclusive one on what it writes."""
 
     def setup(ctx):
-        f = open(ctx.in_path if which == "in" else ctx.out_path, "rb")
+        f = open({"in": ctx.in_path, "out": ctx.out_path}.get(which, which), "rb")
         fcntl.flock(f, lock | fcntl.LOCK_NB)
         return f.close
 
@@ -504,6 +523,121 @@ CASES += [
 ]
 
 
+# --- faults of the process: memory, limits, standard streams, devices, interruption (POSIX) ----
+# Each ends as a run that meets any other failure does (the report, status 1, whole lines in the
+# output) or as the interruption ends it, never in a crash or a half-written line.
+
+import signal  # noqa: E402
+
+
+def address_space_limit(size):
+    return lambda: resource.setrlimit(resource.RLIMIT_AS, (size, size))
+
+
+def file_size_limit(size):
+    return lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
+
+
+def closed_descriptors(*fds):
+    def preexec():
+        for fd in fds:
+            os.close(fd)
+
+    return preexec
+
+
+def default_action(sig):
+    """The signal's default action in the program, whatever the test run was started with (a
+    background job ignores SIGINT)."""
+    return lambda: signal.signal(sig, signal.SIG_DFL)
+
+
+def sanitizer_reserves_memory(build):
+    return "a sanitizer reserves more address space than the limit" if build.sanitized else None
+
+
+def input_through_a_stalled_pipe(ctx):
+    """The input is a named pipe that a writer fills with the case's input and then holds open
+    without writing more, until the run has been checked: the program waits for the rest."""
+    with open(ctx.in_path, "rb") as f:
+        data = f.read()
+    os.remove(ctx.in_path)
+    os.mkfifo(ctx.in_path)
+    checked = threading.Event()
+
+    def feed():
+        try:
+            with open(ctx.in_path, "wb") as pipe:
+                pipe.write(data)
+                pipe.flush()
+                checked.wait(120)
+        except BrokenPipeError:
+            pass
+
+    writer = threading.Thread(target=feed, daemon=True)
+    writer.start()
+
+    def cleanup():
+        checked.set()
+        try:  # a program that never opened the pipe leaves the writer waiting to open it
+            os.close(os.open(ctx.in_path, os.O_RDONLY | os.O_NONBLOCK))
+        except OSError:
+            pass
+        writer.join(timeout=10)
+
+    return cleanup
+
+
+def output_reaches(size):
+    return lambda ctx: os.path.exists(ctx.out_path) and os.path.getsize(ctx.out_path) >= size
+
+
+# A lone CR is dropped, so CR-ended lines make one line, held whole in memory: more than an
+# address space of 32 MiB holds.
+CR_ONLY_INPUT = b"h,x\r\n" + b"1,2\r\n" * 1000 + b"123456,abc\r" * 2_000_000
+CR_ONLY_WHOLE_LINES = b"h,x,OutPut\r\n" + b"1,2,17\r\n" * 1000
+# A line longer than the writer's block goes to the file as it is put together, and its end
+# waits in the writer for the next block. The input stalls inside the line after it, so the
+# file ends inside a line until the interruption cuts it back.
+LONG_LINE = b"5," + b"9" * (3 << 20)
+STALLED_INPUT = b"h,x\r\n" + b"1,2\r\n" * 3 + LONG_LINE + b"\r\n" + b"7," + b"8" * 1000
+STALLED_WHOLE_LINES = b"h,x,OutPut\r\n" + b"1,2,17\r\n" * 3
+LONG_LINE_STARTED = output_reaches(len(STALLED_WHOLE_LINES) + len(LONG_LINE))
+
+CASES += [
+    run("out_of_memory_is_reported_after_the_whole_lines", CR_ONLY_INPUT, 1, 1, 1, 6,
+        CR_ONLY_WHOLE_LINES, preexec=address_space_limit(32 << 20),
+        skip=sanitizer_reserves_memory,
+        stderr=report("EOutOfMemory", sjis("メモリが不足しています")), status=1,
+        platforms=["posix"]),
+    # The limit falls inside a line (the lines are 20 bytes long).
+    run("file_size_limit_is_a_write_failure", FILLING_INPUT, 0, 1, 1, 0, None,
+        preexec=file_size_limit(50_007), stderr=io_report("I/O エラー (223)"), status=1,
+        check_output=False, output_check=first_lines_of(FILLING_OUTPUT), platforms=["posix"]),
+    # Started with standard streams closed, the files would take their descriptors, and the
+    # report meant for standard error would go into the output.
+    *[
+        run(f"closed_standard_streams_{'_'.join(map(str, fds))}_report_stays_out_of_the_output",
+            b"h,i\r\na,b\r\n", 1, b"x", 0, 0, b"h,i\r\n", preexec=closed_descriptors(*fds),
+            status=1, platforms=["posix"])
+        for fds in ((1, 2), (0, 2))
+    ],
+    # Devices are shared: never locked, never the same file as another.
+    Case("device_as_both_input_and_output", [b"/dev/null", b"/dev/null", b"1", b"1", b"1", b"6"],
+         input=None, platforms=["posix"]),
+    Case("two_runs_writing_one_device", [b"{in}", b"/dev/null", b"1", b"1", b"1", b"6"],
+         input=b"h\r\n1\r\n", setup=held_by_another_run("/dev/null", fcntl.LOCK_EX),
+         platforms=["posix"]),
+    *[
+        run(f"interrupted_by_{sig.name.lower()}_keeps_whole_lines", STALLED_INPUT, 1, 1, 1, 6,
+            STALLED_WHOLE_LINES, setup=input_through_a_stalled_pipe,
+            interrupt=Interrupt(sig, LONG_LINE_STARTED), preexec=default_action(sig),
+            status=-sig, platforms=["posix"])
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP)
+    ],
+]
+
+
 # --- the Windows build: its own command line, its own file system -----------------------------
 def report_cut_inside(character, module, encode=sjis):
     """A w that puts the 1024th byte of the report, with program name `module` and its own words
@@ -522,7 +656,7 @@ def immutable(ctx):
     return lambda: subprocess.run(["chattr", "-i", ctx.out_path], check=True)
 
 
-def cannot_make_immutable(_windows):
+def cannot_make_immutable(_build):
     if shutil.which("chattr") is None:
         return "no chattr(1)"
     probe = tempfile.NamedTemporaryFile(prefix="talvo-chattr-probe-", dir=tempfile.gettempdir())

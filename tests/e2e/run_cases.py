@@ -4,10 +4,12 @@
 Every case writes its input file into a fresh folder, runs the program with its arguments,
 and compares the output file, standard output, standard error and exit status with what the
 case expects, and checks that the input file is unchanged. A case may set the program's
-resource limits (preexec), add to its environment, and judge an output it cannot give byte
-for byte with its own output_check (the first whole lines of a file that filled up).
+resource limits (preexec), add to its environment, judge an output it cannot give byte for byte
+with its own output_check (the first whole lines of a file that filled up), and send the running
+program a signal once a condition of its own holds (interrupt).
 
   run_cases.py --program build/talvo
+  run_cases.py --program build-sanitize/talvo --sanitized   # cases that cannot apply are skipped
   run_cases.py --program build-windows/talvo.exe --wine wine \
       --launcher build-windows/tests/run_with_command_line.exe   # the Windows build
 
@@ -31,6 +33,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import cases as case_table  # noqa: E402
@@ -126,20 +130,59 @@ def run_case(case, host, work):
     else:
         command = host.command([expand(a, values) for a in case.args], program)
     try:
-        proc = subprocess.run(
-            command,
-            input=case.stdin,
-            capture_output=True,
+        options = dict(
             cwd=folder,
             env={**host.environment(), **(case.environment or {})},
-            timeout=120,
             preexec_fn=case.preexec,
         )
+        if case.interrupt:
+            proc, problem = run_interrupted(command, case, context, options)
+            if problem:
+                return [problem]
+        else:
+            proc = subprocess.run(
+                command, input=case.stdin, capture_output=True, timeout=120, **options
+            )
         # Checked before the clean-up, which may take away what the run wrote (a mount).
         return check_run(case, proc, host, values, in_path, out_path)
     finally:
         if cleanup:
             cleanup()
+
+
+def run_interrupted(command, case, context, options):
+    """Runs the program, and sends it the case's signal once the case's condition holds.
+    Returns the finished process (as subprocess.run would) and a problem, if the moment never
+    came."""
+    proc = subprocess.Popen(
+        command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **options
+    )
+    result = {}
+    # Its console streams are read all along, so that the program never waits on them.
+    reader = threading.Thread(
+        target=lambda: result.update(out=proc.communicate(case.stdin)), daemon=True
+    )
+    reader.start()
+    problem = None
+    deadline = time.monotonic() + 60
+    while not case.interrupt.ready(context):
+        if proc.poll() is not None:
+            problem = f"ended (status {proc.returncode}) before the moment to interrupt it"
+            break
+        if time.monotonic() > deadline:
+            problem = "the moment to interrupt it never came"
+            proc.kill()
+            break
+        time.sleep(0.01)
+    else:
+        proc.send_signal(case.interrupt.signal)
+    reader.join(timeout=120)
+    if reader.is_alive():
+        proc.kill()
+        reader.join()
+        problem = problem or "still running two minutes after the signal"
+    stdout, stderr = result.get("out", (b"", b""))
+    return subprocess.CompletedProcess(command, proc.wait(), stdout, stderr), problem
 
 
 def check_run(case, proc, host, values, in_path, out_path):
@@ -189,11 +232,14 @@ def main():
     parser.add_argument("--wine", help="wine command; runs a Windows build under it")
     parser.add_argument("--launcher", help="Windows program that starts another with an exact "
                         "command line; needed by the cases that give one")
+    parser.add_argument("--sanitized", action="store_true", help="the program is built with a "
+                        "sanitizer: cases that limit its address space cannot apply")
     parser.add_argument("--only", help="regular expression over case names")
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
     opts = parser.parse_args()
 
     host = Host(opts.program, opts.wine, opts.launcher)
+    build = case_table.Build(windows=opts.wine is not None, sanitized=opts.sanitized)
     selected = [
         c
         for c in case_table.CASES
@@ -204,7 +250,7 @@ def main():
     failed = skipped = 0
     try:
         for case in selected:
-            reason = case.skip(host.wine is not None) if case.skip else None
+            reason = case.skip(build) if case.skip else None
             if not reason and case.command_line is not None and not host.launcher:
                 reason = "an exact command line needs --launcher"
             if reason:
