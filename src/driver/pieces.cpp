@@ -118,12 +118,24 @@ void PieceQueue::WriteUpTo(std::uint64_t end) {
       next = written_.load(std::memory_order_relaxed);
       if (next >= end) return;
     }
-    if (TakeOne()) continue;
-    // A helper has the next piece in hand: sleep until it is turned out.
-    std::atomic<std::uint64_t>& done = slots_[next % kSlots].done;
-    for (std::uint64_t seen; (seen = done.load(std::memory_order_acquire)) != next + 1;) {
-      done.wait(seen, std::memory_order_acquire);
+    if (!TakeOne()) AwaitTurnedOut(next);
+  }
+}
+
+void PieceQueue::WaitTurnedOut(std::uint64_t end) {
+  for (std::uint64_t piece = written_.load(std::memory_order_acquire); piece < end;) {
+    if (TurnedOut(piece)) {
+      ++piece;
+    } else if (!TakeOne()) {
+      AwaitTurnedOut(piece);
     }
+  }
+}
+
+void PieceQueue::AwaitTurnedOut(std::uint64_t piece) {
+  std::atomic<std::uint64_t>& done = slots_[piece % kSlots].done;
+  for (std::uint64_t seen; (seen = done.load(std::memory_order_acquire)) != piece + 1;) {
+    done.wait(seen, std::memory_order_acquire);
   }
 }
 

@@ -105,6 +105,11 @@ class PieceQueue {
   void WriteUpTo(std::uint64_t end);
   void WriteAll() { WriteUpTo(Added()); }
 
+  // Returns once every piece before number `end` is turned out, so that the shares of their
+  // block are back; takes pieces to turn out meanwhile, and sleeps only when the rest are in
+  // a helper's hands.
+  void WaitTurnedOut(std::uint64_t end);
+
  private:
   static constexpr std::size_t kSlots = 2 * kMostPieces;
   // The output storage a slot keeps from piece to piece: enough for a common piece.
@@ -130,6 +135,8 @@ class PieceQueue {
     return slots_[piece % kSlots].done.load(std::memory_order_acquire) == piece + 1;
   }
   void HelperLoop();
+  // Sleeps until piece `piece`, which a helper has in hand, is turned out.
+  void AwaitTurnedOut(std::uint64_t piece);
 
   Work work_;
   LineWriter& writer_;

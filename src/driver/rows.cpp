@@ -190,15 +190,19 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
       WriteDataLines(lines, rule, checked, writer, gathered);
       continue;
     }
-    // The run before the last is written out first; the helper meanwhile has the last one.
+    // The run before the last is written out first; the helpers meanwhile have the last one.
     queue.WriteUpTo(run_start);
-    run_start = queue.Added();
+    const std::uint64_t start = queue.Added();
     // Every line either sets the check result or leaves it as the first data line left it,
     // so each piece can start from the one held here.
     queue.Add(lines, reader.Lend(), checked);
-    // The next block is read into the buffer that held the run before this one, once its
-    // pieces are turned out. A read that fails (or memory that runs out for the second
-    // buffer) is told once the lines before it are written, as when it comes after them.
+    // The next block is read into the buffer that held the run before this one. The reader
+    // waits for that run's pieces to give their shares back; this thread helps turn them out
+    // rather than wait.
+    queue.WaitTurnedOut(start);
+    run_start = start;
+    // A read that fails (or memory that runs out for the second buffer) is told once the
+    // lines before it are written, as when it comes after them.
     try {
       reader.ReadAhead();
     } catch (...) {
