@@ -29,6 +29,8 @@ void PieceQueue::Add(std::string_view lines, const LinesLoan& loan, const std::s
     slot.lines = rest.substr(0, lf + 1);
     slot.loan = loan;
     slot.out.lines.Clear();
+    // Output lines are seldom more than twice as long as their input lines.
+    slot.out.lines.Reserve(2 * slot.lines.size());
     slot.out.checked = checked;
     slot.error = nullptr;
     rest.remove_prefix(lf + 1);

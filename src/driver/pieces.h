@@ -50,6 +50,10 @@ class LinesInMemory {
     return data_.get() + size_;
   }
   void Filled(std::size_t bytes) { size_ += bytes; }
+  // Room for `bytes` in all, made at once rather than by doubling.
+  void Reserve(std::size_t bytes) {
+    if (bytes > capacity_) Grow(bytes - size_);
+  }
 
  private:
   void Grow(std::size_t more) {
