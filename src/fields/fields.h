@@ -62,17 +62,16 @@ class FieldSeeker {
   // Told the commas in order, a mask at a time (bit k for a comma at base + k); returns
   // Done(). Only as many commas are looked at as it takes to reach the field.
   bool Commas(std::uint64_t mask, std::size_t base) noexcept {
-    for (; !done_ && mask != 0; mask &= mask - 1) {
-      const std::size_t at = base + static_cast<std::size_t>(std::countr_zero(mask));
-      if (left_ == 1) {
-        end_ = at;
-        done_ = true;
-      } else {
-        --left_;
-        start_ = at + 1;
-      }
+    if (done_) return true;
+    // Each comma before the one that ends the field passes a field.
+    for (; left_ > 1 && mask != 0; mask &= mask - 1) {
+      start_ = base + static_cast<std::size_t>(std::countr_zero(mask)) + 1;
+      --left_;
     }
-    return done_;
+    if (mask == 0) return false;
+    end_ = base + static_cast<std::size_t>(std::countr_zero(mask));
+    done_ = true;
+    return true;
   }
   // The field, once every comma of `line` is told: one not ended by a comma ends with the line
   // when it is the line's last field, and is empty otherwise.
