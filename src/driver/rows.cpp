@@ -58,6 +58,17 @@ template <typename Out>
       out.Filled(static_cast<std::size_t>(o - start));
       return;
     }
+    if (rule.suffix.empty()) {
+      // Nothing appended, as when the result overwrites the target field: the line before and
+      // after the field.
+      put(line.data(), found.place.prefix);
+      put(checked.data(), checked.size());
+      if (found.place.comma) *o++ = ',';
+      put(line.data() + found.place.rest, line.size() - found.place.rest);
+      put(text::kCrLf.data(), text::kCrLf.size());
+      out.Filled(static_cast<std::size_t>(o - start));
+      return;
+    }
     // Bytes [from, to) of the line followed by the suffix.
     const auto put_joined = [&](std::size_t from, std::size_t to) {
       const std::size_t split = line.size();
