@@ -21,10 +21,11 @@
 
 namespace talvo::fields {
 
-// Calls `commas(mask, base)` for the commas of `bytes`, 64 bytes at a time: bit k of mask for
-// a comma at bytes[base - offset + k], positions counting from `offset`; stops when it returns
-// true, and returns whether it did. Sixteen bytes are looked at in one step, so a line of up to
-// 64 bytes (the common line of an export) has all its commas from one mask.
+// Calls `commas(mask, base)` for each stretch of 64 bytes of `bytes` in turn: bit k of mask is
+// set for a comma at position base + k, where positions count from `offset` at the first byte.
+// Stops when it returns true, and returns whether it did. Sixteen bytes are looked at in one
+// step, so a line of up to 64 bytes (the common line of an export) has all its commas from one
+// mask.
 template <typename Commas>
 inline bool ForEachCommaMask(std::string_view bytes, std::size_t offset, Commas&& commas) {
   namespace words = text::words;
