@@ -183,8 +183,8 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
   std::string checked;
   WriteDataLine(Line{first_data}, rule, checked, writer);
 
-  // A long run of whole lines is shared out in pieces with a helper thread. While the helper
-  // turns out one run, this thread writes what the run before gave and reads the next block.
+  // A long run of whole lines is shared out in pieces with helper threads. While they turn
+  // out one run, this thread writes what the run before gave and reads the next block.
   PieceQueue queue(
       [&rule](std::string_view lines, PieceOutput& out) {
         WriteDataLines(lines, rule, out.checked, out.lines, out.gathered);
