@@ -50,7 +50,7 @@ void PieceQueue::Add(std::string_view lines, const LinesLoan& loan, const std::s
     }
   }
   {
-    // Under the lock, so that the helper cannot miss it between looking and going to sleep.
+    // Under the lock, so that no helper can miss it between looking and going to sleep.
     std::lock_guard lock(mutex_);
     added_.store(next, std::memory_order_release);
   }

@@ -92,7 +92,7 @@ class PieceQueue {
   PieceQueue(Work work, LineWriter& writer);
   PieceQueue(const PieceQueue&) = delete;
   PieceQueue& operator=(const PieceQueue&) = delete;
-  // Stops the helper, which finishes the piece in hand, and waits for it.
+  // Stops the helpers, each of which finishes the piece in hand, and waits for them.
   ~PieceQueue();
 
   // The number of pieces added so far; a run's pieces are numbered on from there.

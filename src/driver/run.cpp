@@ -212,6 +212,8 @@ std::string CutReport(std::string bytes, CharacterLength length) {
   return bytes;
 }
 
+namespace {
+
 // The place told for an exception that carries none: the caller's return address.
 [[gnu::noinline]] std::uintptr_t CatchSite() {
   return reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
@@ -229,6 +231,8 @@ int TellFailure(const Failure& failure, int argc, char** argv) noexcept {
   }
   return 1;
 }
+
+}  // namespace
 
 int Main(int argc, char** argv) {
   platform::Initialize();
