@@ -82,11 +82,11 @@ bool PieceQueue::TakeOne() {
 }
 
 void PieceQueue::WriteReady() {
-  // A piece turned out while the other thread was writing may be left behind by it: looked at
-  // again once the lock is free.
+  // A piece turned out while another thread was writing may be left behind by it: looked at
+  // again once the lock is free, and in any case by this thread's WriteUpTo.
   while (TurnedOut(written_.load(std::memory_order_relaxed))) {
     std::unique_lock lock(write_mutex_, std::try_to_lock);
-    if (!lock.owns_lock()) return;  // the other thread is writing; it takes this piece too
+    if (!lock.owns_lock()) return;  // another thread is writing; it takes this piece too
     WriteReadyLocked();
     if (write_error_) return;
   }
