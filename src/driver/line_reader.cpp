@@ -29,9 +29,9 @@ LineReader::LineReader(ByteSource& source, std::size_t block)
 }
 
 void LineReader::AwaitReturned(Block& block) {
-  for (int loans; (loans = block.loans.load(std::memory_order_acquire)) != 0;) {
-    block.loans.wait(loans, std::memory_order_acquire);
-  }
+  if (block.loans.count.load(std::memory_order_acquire) == 0) return;
+  block.loans.returned.Wait(
+      [&block] { return block.loans.count.load(std::memory_order_acquire) == 0; });
 }
 
 bool LineReader::Fill() {

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "driver/streams.h"
+#include "driver/wakeup.h"
 
 namespace talvo::driver {
 
@@ -24,11 +25,17 @@ namespace talvo::driver {
 // another thread keep their bytes for as long as that thread holds the share, whatever order
 // the caller's loop does things in. A share must be given back by a thread that never waits on
 // the reader's.
+// The shares out of one block, and the wake-up of a thread waiting for them to come back.
+struct Loans {
+  std::atomic<int> count{0};
+  Wakeup returned;
+};
+
 class LinesLoan {
  public:
   LinesLoan() = default;
   LinesLoan(const LinesLoan& other) noexcept : loans_(other.loans_) {
-    if (loans_ != nullptr) loans_->fetch_add(1, std::memory_order_relaxed);
+    if (loans_ != nullptr) loans_->count.fetch_add(1, std::memory_order_relaxed);
   }
   LinesLoan(LinesLoan&& other) noexcept : loans_(std::exchange(other.loans_, nullptr)) {}
   LinesLoan& operator=(LinesLoan other) noexcept {
@@ -39,16 +46,16 @@ class LinesLoan {
   // Gives the share back: the lines must not be looked at after this.
   void Return() noexcept {
     if (loans_ == nullptr) return;
-    std::atomic<int>* loans = std::exchange(loans_, nullptr);
-    if (loans->fetch_sub(1, std::memory_order_release) == 1) loans->notify_all();
+    Loans* loans = std::exchange(loans_, nullptr);
+    if (loans->count.fetch_sub(1, std::memory_order_release) == 1) loans->returned.Notify();
   }
 
  private:
   friend class LineReader;
-  explicit LinesLoan(std::atomic<int>& loans) noexcept : loans_(&loans) {
-    loans_->fetch_add(1, std::memory_order_relaxed);
+  explicit LinesLoan(Loans& loans) noexcept : loans_(&loans) {
+    loans_->count.fetch_add(1, std::memory_order_relaxed);
   }
-  std::atomic<int>* loans_ = nullptr;
+  Loans* loans_ = nullptr;
 };
 
 class LineReader {
@@ -102,7 +109,7 @@ class LineReader {
   static constexpr char kEndOfFile = '\x1A';
   struct Block {
     std::unique_ptr<char[]> data;
-    std::atomic<int> loans{0};
+    Loans loans;
   };
 
   std::string_view Take(bool one_line);

@@ -76,7 +76,7 @@ bool PieceQueue::TakeOne() {
   }
   slot.loan.Return();
   slot.done.store(piece + 1, std::memory_order_release);
-  slot.done.notify_all();
+  turned_out_.Notify();
   WriteReady();
   return true;
 }
@@ -135,10 +135,8 @@ void PieceQueue::WaitTurnedOut(std::uint64_t end) {
 }
 
 void PieceQueue::AwaitTurnedOut(std::uint64_t piece) {
-  std::atomic<std::uint64_t>& done = slots_[piece % kSlots].done;
-  for (std::uint64_t seen; (seen = done.load(std::memory_order_acquire)) != piece + 1;) {
-    done.wait(seen, std::memory_order_acquire);
-  }
+  if (TurnedOut(piece)) return;
+  turned_out_.Wait([this, piece] { return TurnedOut(piece); });
 }
 
 void PieceQueue::HelperLoop() {

@@ -28,6 +28,7 @@
 
 #include "driver/line_reader.h"
 #include "driver/line_writer.h"
+#include "driver/wakeup.h"
 
 namespace talvo::driver {
 
@@ -124,7 +125,8 @@ class PieceQueue {
     LinesLoan loan;  // given back as soon as the lines are turned out
     PieceOutput out;
     std::exception_ptr error;
-    // The piece's number + 1 once it is turned out; waited on by a thread that needs it.
+    // The piece's number + 1 once it is turned out; a thread that needs it waits on
+    // turned_out_.
     std::atomic<std::uint64_t> done{0};
   };
 
@@ -150,6 +152,7 @@ class PieceQueue {
   std::atomic<std::uint64_t> written_{0};  // changed only under write_mutex_
   std::mutex write_mutex_;                 // held by the thread using the writer
   std::exception_ptr write_error_;         // under write_mutex_
+  Wakeup turned_out_;  // woken whenever a piece is turned out
   std::mutex mutex_;
   std::condition_variable wake_;
   std::atomic<bool> stop_{false};

@@ -1,8 +1,11 @@
 #include "driver/rows.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "driver/failure.h"
 #include "driver/lines.h"
@@ -22,67 +25,82 @@ namespace {
 struct DataLineRule {
   bool marked;                 // r or c is not integer text: no method runs
   std::int32_t column;         // r, where it is integer text
-  Method method;               // c's method; none when marked or c is outside the table
+  int method;                  // c's index in kMethods; -1 when marked or c is outside it
   std::int32_t write_position;
   std::string_view suffix;     // what the rules append to the line
   std::uint64_t suffix_commas; // its commas (it is a few bytes long)
 };
 
-// One data line, once its target field and write position are found: its check result into
-// `checked` (kept from line to line, as a code outside the method table leaves it), and the line
-// with the result in its write position into `out`. Inlined into the loop over a piece's lines,
-// which it is most of.
-template <typename Out>
-[[gnu::always_inline]] inline void WriteFoundLine(std::string_view line,
+// An output line is put together in room with kOverrun bytes to spare beyond it, so that a
+// short piece can be copied as one fixed-width word: the bytes copied past its end land in
+// that spare room, or where the next piece goes, and are written over.
+constexpr std::size_t kOverrun = 32;
+
+// Copies n bytes from `from` to `o`; where they end. With `wide`, n is at most Width and Width
+// bytes at `from` may be read: they are copied as one word.
+template <std::size_t Width>
+[[gnu::always_inline]] inline char* Put(char* o, const char* from, std::size_t n, bool wide) {
+  if (wide) {
+    std::memcpy(o, from, Width);
+  } else {
+    text::words::CopyBytes(o, from, n);
+  }
+  return o + n;
+}
+
+// Where the bytes of one data line may be read as wide words.
+struct LineBytes {
+  std::string_view line;
+  bool wide;                // any piece of the line may be read as 32 bytes from its start
+  std::string_view suffix;  // 16 bytes may be read from its start
+};
+
+// Copies bytes [from, to) of the line followed by the suffix to `o`; where they end.
+[[gnu::always_inline]] inline char* PutJoined(char* o, const LineBytes& b, std::size_t from,
+                                              std::size_t to) {
+  const std::size_t split = b.line.size();
+  if (from < split) o = Put<32>(o, b.line.data() + from, std::min(to, split) - from, b.wide);
+  if (to > split) {
+    const std::size_t at = std::max(from, split) - split;
+    o = Put<16>(o, b.suffix.data() + at, to - split - at, true);
+  }
+  return o;
+}
+
+// What a line runs when no method runs: the check result stays as it is.
+void KeepResult(std::string_view /*value*/, std::string& /*result*/) {}
+
+// One data line, once its target field and write position are found: its check result by
+// `method` into `checked` (kept from line to line, as a code outside the
+// method table leaves it), and the line with the result in its write position into `out`.
+// Inlined into the loop over a piece's lines, which it is most of.
+template <Method method, typename Out>
+[[gnu::always_inline]] inline void WriteFoundLine(const LineBytes& b,
                                                   const fields::FieldAndPlace& found,
-                                                  const DataLineRule& rule, std::string& checked,
-                                                  Out& out) {
-  if (rule.method != nullptr) rule.method(found.field, checked);
+                                                  std::string& checked, Out& out) {
+  const std::string_view line = b.line;
+  method(found.field, checked);
 
   if constexpr (requires { out.Room(std::size_t{0}); }) {
-    // Room for the whole output line at once, so that its pieces are copied in unchecked.
-    char* const start =
-        out.Room(line.size() + rule.suffix.size() + checked.size() + 1 + text::kCrLf.size());
+    const std::size_t joined = line.size() + b.suffix.size();
+    char* const start = out.Room(joined + checked.size() + 1 + text::kCrLf.size() + kOverrun);
     char* o = start;
-    const auto put = [&o](const char* from, std::size_t n) {
-      text::words::CopyBytes(o, from, n);
-      o += n;
-    };
-    if (found.place.prefix == line.size() + rule.suffix.size()) {
-      // The result goes after the whole line and suffix, as that of an added column does:
-      // nothing follows it.
-      put(line.data(), line.size());
-      put(rule.suffix.data(), rule.suffix.size());
-      put(checked.data(), checked.size());
-      put(text::kCrLf.data(), text::kCrLf.size());
-      out.Filled(static_cast<std::size_t>(o - start));
-      return;
+    if (found.place.prefix == joined) {
+      // The result goes after the whole line and suffix, as that of an added column does.
+      o = Put<32>(o, line.data(), line.size(), b.wide);
+      o = Put<16>(o, b.suffix.data(), b.suffix.size(), true);
+    } else {
+      o = PutJoined(o, b, 0, found.place.prefix);
     }
-    if (rule.suffix.empty()) {
-      // Nothing appended, as when the result overwrites the target field: the line before and
-      // after the field.
-      put(line.data(), found.place.prefix);
-      put(checked.data(), checked.size());
+    // A string's storage holds its capacity and a terminating NUL.
+    o = Put<16>(o, checked.data(), checked.size(),
+                checked.size() <= 16 && checked.capacity() >= 15);
+    if (found.place.prefix != joined) {
       if (found.place.comma) *o++ = ',';
-      put(line.data() + found.place.rest, line.size() - found.place.rest);
-      put(text::kCrLf.data(), text::kCrLf.size());
-      out.Filled(static_cast<std::size_t>(o - start));
-      return;
+      o = PutJoined(o, b, found.place.rest, joined);
     }
-    // Bytes [from, to) of the line followed by the suffix.
-    const auto put_joined = [&](std::size_t from, std::size_t to) {
-      const std::size_t split = line.size();
-      if (from < split) put(line.data() + from, std::min(to, split) - from);
-      if (to > split) {
-        const std::size_t at = std::max(from, split) - split;
-        put(rule.suffix.data() + at, to - split - at);
-      }
-    };
-    put_joined(0, found.place.prefix);
-    put(checked.data(), checked.size());
-    if (found.place.comma) *o++ = ',';
-    put_joined(found.place.rest, line.size() + rule.suffix.size());
-    put(text::kCrLf.data(), text::kCrLf.size());
+    std::memcpy(o, text::kCrLf.data(), text::kCrLf.size());
+    o += text::kCrLf.size();
     out.Filled(static_cast<std::size_t>(o - start));
   } else {
     // Bytes [from, to) of the line followed by the suffix.
@@ -91,39 +109,68 @@ template <typename Out>
       if (from < split) out.Append(line.substr(from, std::min(to, split) - from));
       if (to > split) {
         const std::size_t at = std::max(from, split) - split;
-        out.Append(rule.suffix.substr(at, to - split - at));
+        out.Append(b.suffix.substr(at, to - split - at));
       }
     };
     append_joined(0, found.place.prefix);
     out.Append(checked);
     if (found.place.comma) out.Append(',');
-    append_joined(found.place.rest, line.size() + rule.suffix.size());
+    append_joined(found.place.rest, line.size() + b.suffix.size());
     out.EndLine();
   }
 }
 
 // The same for a line as NextLine hands it out: the target field and the write position from
 // one pass over its commas. A marked line runs no method, so its target field is not sought.
-template <typename Out>
-void WriteDataLine(const Line& line, const DataLineRule& rule, std::string& checked, Out& out) {
+template <Method method, typename Out>
+[[gnu::always_inline]] inline void WriteDataLine(const Line& line, const DataLineRule& rule,
+                                                 std::string& checked, Out& out) {
   const std::int32_t column = rule.marked ? 0 : rule.column;
-  WriteFoundLine(line.text,
+  // A line whose commas are known was looked at in one 64-byte step: those 64 bytes from its
+  // start can be read.
+  WriteFoundLine<method>({line.text, line.commas_known && line.text.size() <= 32, rule.suffix},
                  line.commas_known
                      ? fields::GetFieldAndLocate(line.text, line.commas, column, rule.suffix,
                                                  rule.suffix_commas, rule.write_position)
                      : fields::GetFieldAndLocate(line.text, column, rule.suffix,
                                                  rule.write_position),
-                 rule, checked, out);
+                 checked, out);
 }
 
 // Runs of whole lines from LineReader::TakeLines, split as every line is; `gathered` holds a
 // line that had a CR before its line end.
+template <Method method, typename Out>
+void WriteDataLinesBy(std::string_view lines, const DataLineRule& rule, std::string& checked,
+                      Out& out, std::string& gathered) {
+  // The rule in locals: the output is written through char pointers, which could alias it.
+  const DataLineRule local = rule;
+  const char* p = lines.data();
+  const char* const end = p + lines.size();
+  while (p != end) WriteDataLine<method>(NextLine(p, end, gathered), local, checked, out);
+}
+
+// Calls `f.template operator()<m>()` with m the method of index `index` in kMethods, or
+// KeepResult for -1: a loop made for each method, with its call fixed in it.
+template <typename F, std::size_t... k>
+void ByMethod(int index, F&& f, std::index_sequence<k...>) {
+  if (index < 0) {
+    f.template operator()<KeepResult>();
+    return;
+  }
+  (void)((static_cast<std::size_t>(index) == k && (f.template operator()<kMethods[k]>(), true)) ||
+         ...);
+}
+template <typename F>
+void ByMethod(int index, F&& f) {
+  ByMethod(index, f, std::make_index_sequence<kMethods.size()>());
+}
+
 template <typename Out>
 void WriteDataLines(std::string_view lines, const DataLineRule& rule, std::string& checked,
                     Out& out, std::string& gathered) {
-  const char* p = lines.data();
-  const char* const end = p + lines.size();
-  while (p != end) WriteDataLine(NextLine(p, end, gathered), rule, checked, out);
+  ByMethod(rule.method, [&]<Method method>() {
+    WriteDataLinesBy<method>(lines, rule, checked, out, gathered);
+  });
 }
 
 }  // namespace
@@ -165,13 +212,19 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
   // the comma of the added column. Both are the same on every line, so the line itself is never
   // copied to append them: the write position is found in the line and this suffix as one text.
   const bool marked = !column || !check;
-  std::string suffix;
-  if (marked) suffix.append(text::kMarker);
-  if (*write == 1) suffix.push_back(',');
+  // Kept with room to spare, so that any piece of it can be read as 16 bytes.
+  std::array<char, 16 + text::kMarker.size() + 1> suffix_bytes{};
+  std::size_t suffix_size = 0;
+  if (marked) {
+    std::memcpy(suffix_bytes.data(), text::kMarker.data(), text::kMarker.size());
+    suffix_size += text::kMarker.size();
+  }
+  if (*write == 1) suffix_bytes[suffix_size++] = ',';
+  const std::string_view suffix(suffix_bytes.data(), suffix_size);
   const DataLineRule rule{
       marked,
       column.value_or(0),
-      marked ? nullptr : LookUpMethod(*check),
+      marked ? -1 : MethodIndex(*check),
       // A write mode other than 0 or 1 keeps the write position it started with. The added
       // column wraps like the 32-bit field count it comes from.
       *write == 0   ? *column
@@ -181,7 +234,10 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
       fields::CommaMask(suffix),
   };
   std::string checked;
-  WriteDataLine(Line{first_data}, rule, checked, writer);
+  std::string gathered;
+  ByMethod(rule.method, [&]<Method method>() {
+    WriteDataLine<method>(Line{first_data}, rule, checked, writer);
+  });
 
   // A long run of whole lines is shared out in pieces with helper threads. While they turn
   // out one run, this thread writes what the run before gave and reads the next block.
@@ -191,7 +247,6 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
       },
       writer);
   std::uint64_t run_start = 0;  // the first piece of the last run added
-  std::string gathered;
   while (!reader.AtEnd()) {
     const std::string_view lines = reader.TakeLines();
     if (lines.size() < 2 * PieceQueue::kPieceBytes || !reader.CanLend()) {

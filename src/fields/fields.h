@@ -62,13 +62,16 @@ class FieldSeeker {
   bool Done() const noexcept { return done_; }
   // Told the commas in order, a mask at a time (bit k for a comma at base + k); returns
   // Done(). Only as many commas are looked at as it takes to reach the field.
-  bool Commas(std::uint64_t mask, std::size_t base) noexcept {
+  [[gnu::always_inline]] bool Commas(std::uint64_t mask, std::size_t base) noexcept {
     if (done_) return true;
-    // Each comma before the one that ends the field passes a field.
-    for (; left_ > 1 && mask != 0; mask &= mask - 1) {
-      start_ = base + static_cast<std::size_t>(std::countr_zero(mask)) + 1;
-      --left_;
+    // Each comma before the one that ends the field passes a field; the field starts after the
+    // last one passed.
+    std::uint64_t passed = 0;
+    for (; left_ > 1 && mask != 0; --left_) {
+      passed = mask;
+      mask &= mask - 1;
     }
+    if (passed != 0) start_ = base + static_cast<std::size_t>(std::countr_zero(passed)) + 1;
     if (mask == 0) return false;
     end_ = base + static_cast<std::size_t>(std::countr_zero(mask));
     done_ = true;
@@ -76,14 +79,15 @@ class FieldSeeker {
   }
   // The field, once every comma of `line` is told: one not ended by a comma ends with the line
   // when it is the line's last field, and is empty otherwise.
-  std::string_view Field(std::string_view line) const noexcept {
+  [[gnu::always_inline]] std::string_view Field(std::string_view line) const noexcept {
     if (left_ == 0) return {};  // n < 1
-    if (done_) return line.substr(start_, end_ - start_);
-    return left_ == 1 ? line.substr(start_) : std::string_view{};
+    if (done_) return {line.data() + start_, end_ - start_};
+    return left_ == 1 ? std::string_view{line.data() + start_, line.size() - start_}
+                      : std::string_view{};
   }
   // Where the value goes, once every comma of a text of `size` bytes is told: a field not ended
   // by a comma is the last one, which takes the value whatever n was beyond it.
-  Replacement Place(std::size_t size) const noexcept {
+  [[gnu::always_inline]] Replacement Place(std::size_t size) const noexcept {
     if (left_ == 0) return {};  // n < 1: the value goes in front of the whole text
     if (done_) return {start_, true, end_ + 1};
     return {start_, false, size};
@@ -146,12 +150,23 @@ inline std::uint64_t CommaMask(std::string_view text) noexcept {
 // known (CommaMask's form), from a look at their bytes made for another reason: row
 // processing knows those of a short line from finding its end, and those of what it appends
 // to every line from the start.
-inline FieldAndPlace GetFieldAndLocate(std::string_view line, std::uint64_t commas,
-                                       std::int32_t column, std::string_view appended,
-                                       std::uint64_t appended_commas, std::int32_t position) {
-  return SeekFieldAndPlace(
-      line, [commas](auto&& each) { return each(commas, 0); }, column, appended,
-      [&](auto&& each) { return each(appended_commas, line.size()); }, position);
+[[gnu::always_inline]] inline FieldAndPlace GetFieldAndLocate(std::string_view line,
+                                                              std::uint64_t commas,
+                                                              std::int32_t column,
+                                                              std::string_view appended,
+                                                              std::uint64_t appended_commas,
+                                                              std::int32_t position) {
+  FieldSeeker field(column);
+  field.Commas(commas, 0);
+  FieldSeeker place(position);
+  const std::size_t size = line.size() + appended.size();
+  if (line.size() < 64 && size <= 64) {
+    // The commas of the line and of what follows it, as those of one text.
+    place.Commas(commas | appended_commas << line.size(), 0);
+  } else if (!place.Commas(commas, 0)) {
+    place.Commas(appended_commas, line.size());
+  }
+  return {field.Field(line), place.Place(size)};
 }
 
 // The number of separating commas plus 1.

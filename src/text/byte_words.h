@@ -41,7 +41,7 @@ inline std::size_t FirstMarked(std::uint64_t mask) noexcept {
 
 // Bit k set for each byte k of the 16 at p that is `a` or `b` (give the same byte twice to seek
 // one): with SSE2 one compare each; elsewhere two words.
-inline std::uint32_t Mask16(const char* p, char a, char b) noexcept {
+[[gnu::always_inline]] inline std::uint32_t Mask16(const char* p, char a, char b) noexcept {
 #if defined(__SSE2__)
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(a)),
@@ -100,7 +100,7 @@ struct LineMarks {
   std::uint64_t comma = 0;
 };
 template <int Chunks>
-LineMarks MarkLine(const char* p) noexcept {
+[[gnu::always_inline]] inline LineMarks MarkLine(const char* p) noexcept {
   static_assert(Chunks >= 1 && Chunks <= 4);
   LineMarks m;
   for (int k = 0; k < Chunks; ++k) {
@@ -115,7 +115,7 @@ LineMarks MarkLine(const char* p) noexcept {
 // Copies n bytes, for Width <= n <= 2 * Width, as two words of Width bytes that overlap: one
 // from the start and one from the end.
 template <std::size_t Width>
-inline void CopyEnds(char* to, const char* from, std::size_t n) noexcept {
+[[gnu::always_inline]] inline void CopyEnds(char* to, const char* from, std::size_t n) noexcept {
   char head[Width];
   char tail[Width];
   std::memcpy(head, from, Width);
@@ -126,7 +126,7 @@ inline void CopyEnds(char* to, const char* from, std::size_t n) noexcept {
 
 // Copies n bytes. The pieces of an output line are mostly a few bytes long; up to 32 they are
 // moved with two overlapping loads and stores rather than a call.
-inline void CopyBytes(char* to, const char* from, std::size_t n) noexcept {
+[[gnu::always_inline]] inline void CopyBytes(char* to, const char* from, std::size_t n) noexcept {
   if (n > 32) {
     std::memcpy(to, from, n);
   } else if (n > 16) {

@@ -11,6 +11,7 @@
 #include "driver/failure.h"
 #include "driver/line_reader.h"
 #include "driver/line_writer.h"
+#include "driver/wakeup.h"
 #include "memory_streams.h"
 
 namespace {
@@ -96,6 +97,25 @@ TEST(LineReader, LentLinesKeepTheirBytesUntilGivenBack) {
   for (reader.ReadAhead(); !reader.AtEnd(); reader.ReadAhead()) reader.TakeLines();
   EXPECT_TRUE(returned) << "the reader read on before the share came back";
   borrower.join();
+}
+
+// Two threads take turns many thousands of times, each sleeping until the other has moved the
+// count on: a wake-up lost even once leaves both asleep, and the test never ends.
+TEST(Wakeup, NoWakeUpIsLostBetweenThreadsTakingTurns) {
+  constexpr int kTurns = 20000;
+  talvo::driver::Wakeup moved;
+  std::atomic<int> count{0};
+  const auto take_turns = [&](int parity) {
+    for (int turn = parity; turn < kTurns; turn += 2) {
+      moved.Wait([&] { return count.load(std::memory_order_acquire) == turn; });
+      count.store(turn + 1, std::memory_order_release);
+      moved.Notify();
+    }
+  };
+  std::thread other(take_turns, 1);
+  take_turns(0);
+  other.join();
+  EXPECT_EQ(count.load(), kTurns);
 }
 
 TEST(LineReader, ReadFailureIsAnInOutError) {
