@@ -71,9 +71,9 @@ struct LineBytes {
 void KeepResult(std::string_view /*value*/, std::string& /*result*/) {}
 
 // One data line, once its target field and write position are found: its check result by
-// `method` into `checked` (kept from line to line, as a code outside the
-// method table leaves it), and the line with the result in its write position into `out`.
-// Inlined into the loop over a piece's lines, which it is most of.
+// `method` into `checked` (kept from line to line, as a code outside the method table leaves
+// it), and the line with the result in its write position into `out`. Inlined into the loop
+// over a piece's lines, which it is most of.
 template <Method method, typename Out>
 [[gnu::always_inline]] inline void WriteFoundLine(const LineBytes& b,
                                                   const fields::FieldAndPlace& found,
