@@ -9,11 +9,8 @@ namespace talvo::driver {
 PieceQueue::PieceQueue(Work work, LineWriter& writer) : work_(std::move(work)), writer_(writer) {}
 
 PieceQueue::~PieceQueue() {
-  {
-    std::lock_guard lock(mutex_);
-    stop_.store(true, std::memory_order_relaxed);
-  }
-  wake_.notify_all();
+  stop_.store(true, std::memory_order_relaxed);
+  work_added_.Notify();
   for (std::thread& helper : helpers_) helper.join();
 }
 
@@ -49,12 +46,8 @@ void PieceQueue::Add(std::string_view lines, const LinesLoan& loan, const std::s
       alone_ = helpers_.empty();
     }
   }
-  {
-    // Under the lock, so that no helper can miss it between looking and going to sleep.
-    std::lock_guard lock(mutex_);
-    added_.store(next, std::memory_order_release);
-  }
-  wake_.notify_all();
+  added_.store(next, std::memory_order_release);
+  work_added_.Notify();
   // Alone, the pieces are turned out at once: their shares of the block must come back
   // without anyone waiting for this thread.
   if (alone_) {
@@ -142,8 +135,7 @@ void PieceQueue::AwaitTurnedOut(std::uint64_t piece) {
 void PieceQueue::HelperLoop() {
   while (!stop_.load(std::memory_order_relaxed)) {
     if (TakeOne()) continue;
-    std::unique_lock lock(mutex_);
-    wake_.wait(lock, [this] {
+    work_added_.Wait([this] {
       return stop_.load(std::memory_order_relaxed) ||
              taken_.load(std::memory_order_relaxed) < added_.load(std::memory_order_relaxed);
     });

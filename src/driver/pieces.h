@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -153,8 +152,7 @@ class PieceQueue {
   std::mutex write_mutex_;                 // held by the thread using the writer
   std::exception_ptr write_error_;         // under write_mutex_
   Wakeup turned_out_;  // woken whenever a piece is turned out
-  std::mutex mutex_;
-  std::condition_variable wake_;
+  Wakeup work_added_;  // woken when pieces are added, and to stop
   std::atomic<bool> stop_{false};
   bool alone_ = false;  // no helper thread could be started
   std::vector<std::thread> helpers_;  // last: started once everything they use exists
