@@ -1,5 +1,7 @@
 #include "driver/line_writer.h"
 
+#include <algorithm>
+
 #include "driver/failure.h"
 
 namespace talvo::driver {
@@ -23,8 +25,9 @@ LineWriter::LineWriter(ByteSink& sink, std::size_t block)
 
 void LineWriter::Flush() {
   if (complete_ == 0) return;
-  const platform::IoResult r = sink_.Write(data_.get(), complete_);
-  if (r.code != 0) FailWrite(data_.get(), r);
+  const std::string_view lines(data_.get(), complete_);
+  const platform::IoResult r = sink_.Write(std::span(&lines, 1));
+  if (r.code != 0) FailWrite(std::span(&lines, 1), r);
   written_ += unfinished_ + complete_;
   sink_.MarkComplete(written_);
   unfinished_ = 0;
@@ -33,20 +36,22 @@ void LineWriter::Flush() {
   complete_ = 0;
 }
 
-void LineWriter::AppendLines(std::string_view lines) {
+void LineWriter::AppendLines(std::span<const std::string_view> runs) {
+  std::size_t size = 0;
+  for (const std::string_view run : runs) size += run.size();
   // Many lines at once go straight to the file rather than through the buffer.
-  if (lines.size() >= kDirectLines || lines.size() > capacity_ - size_) {
+  if (size >= kDirectLines || size > capacity_ - size_) {
     Flush();
-    if (lines.size() >= kDirectLines || lines.size() > capacity_ - size_) {
+    if (size >= kDirectLines || size > capacity_ - size_) {
       // More than the buffer holds: straight to the file.
-      WriteUnfinished(lines.data(), lines.size());
+      WriteUnfinished(runs);
       written_ += unfinished_;
       sink_.MarkComplete(written_);
       unfinished_ = 0;
       return;
     }
   }
-  Append(lines);
+  for (const std::string_view run : runs) Append(run);
   complete_ = size_;
   if (complete_ >= block_) Flush();
 }
@@ -56,10 +61,10 @@ void LineWriter::AppendBeyondBuffer(std::string_view bytes) {
   if (bytes.size() > capacity_ - size_) {
     // That line outgrows the buffer: what is held of it goes to the file now, and so does a
     // piece too large to hold.
-    WriteUnfinished(data_.get(), size_);
+    WriteUnfinished(std::string_view(data_.get(), size_));
     size_ = 0;
     if (bytes.size() > capacity_) {
-      WriteUnfinished(bytes.data(), bytes.size());
+      WriteUnfinished(bytes);
       return;
     }
   }
@@ -67,22 +72,25 @@ void LineWriter::AppendBeyondBuffer(std::string_view bytes) {
   size_ += bytes.size();
 }
 
-void LineWriter::WriteUnfinished(const char* data, std::size_t size) {
-  const platform::IoResult r = sink_.Write(data, size);
-  if (r.code != 0) FailWrite(data, r);
-  unfinished_ += size;
+void LineWriter::WriteUnfinished(std::span<const std::string_view> pieces) {
+  const platform::IoResult r = sink_.Write(pieces);
+  if (r.code != 0) FailWrite(pieces, r);
+  for (const std::string_view piece : pieces) unfinished_ += piece.size();
 }
 
-void LineWriter::FailWrite(const char* data, platform::IoResult r) {
-  // The sink holds the whole lines, the unfinished piece and the r.bytes that this write got
-  // through: keep up to the last line end among them and cut off the rest.
+void LineWriter::FailWrite(std::span<const std::string_view> pieces, platform::IoResult r) {
+  // The sink holds the whole lines, the unfinished piece and the r.bytes of the pieces that
+  // this write got through: keep up to the last line end among them and cut off the rest.
   const std::uint64_t in_sink = written_ + unfinished_ + r.bytes;
   std::uint64_t kept = written_;
-  for (std::size_t k = r.bytes; k > 0; --k) {
-    if (data[k - 1] == '\n') {
-      kept = written_ + unfinished_ + k;
-      break;
+  std::size_t through = 0;  // bytes of the pieces before the one looked at
+  for (const std::string_view piece : pieces) {
+    if (through == r.bytes) break;
+    const std::size_t taken = std::min(piece.size(), r.bytes - through);
+    if (const std::size_t lf = piece.substr(0, taken).rfind('\n'); lf != std::string_view::npos) {
+      kept = written_ + unfinished_ + through + lf + 1;
     }
+    through += taken;
   }
   if (kept != in_sink) sink_.Truncate(kept);
   written_ = kept;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string_view>
 
 #include "driver/streams.h"
@@ -42,12 +43,18 @@ class LineWriter {
     if (complete_ >= block_) Flush();
   }
 
-  // Whole lines, each already ended by CR LF, put after the last ended line. Throws Failure
-  // when a write fails.
-  void AppendLines(std::string_view lines);
+  // Whole lines, each already ended by CR LF, put after the last ended line: from runs held
+  // apart, in order, which a long stretch of them takes to the file in one write. Throws
+  // Failure when a write fails.
+  void AppendLines(std::span<const std::string_view> runs);
+  void AppendLines(std::string_view lines) { AppendLines(std::span(&lines, 1)); }
 
   // Writes every complete line held. Throws Failure when the write fails.
   void Flush();
+
+  // The size of the writes it makes: what a caller holding lines of its own gathers before
+  // handing them over, so that each is worth a call to the system.
+  std::size_t Block() const { return block_; }
 
   // On the way to the failure report: writes the complete lines held, dropping any piece of an
   // unfinished line, and swallows a second failure.
@@ -55,8 +62,9 @@ class LineWriter {
 
  private:
   void AppendBeyondBuffer(std::string_view bytes);
-  void WriteUnfinished(const char* data, std::size_t size);
-  [[noreturn]] void FailWrite(const char* data, platform::IoResult r);
+  void WriteUnfinished(std::span<const std::string_view> pieces);
+  void WriteUnfinished(std::string_view bytes) { WriteUnfinished(std::span(&bytes, 1)); }
+  [[noreturn]] void FailWrite(std::span<const std::string_view> pieces, platform::IoResult r);
 
   ByteSink& sink_;
   std::size_t block_;

@@ -1,6 +1,7 @@
 #include "driver/pieces.h"
 
 #include <algorithm>
+#include <span>
 #include <system_error>
 #include <utility>
 
@@ -75,46 +76,57 @@ bool PieceQueue::TakeOne() {
 }
 
 void PieceQueue::WriteReady() {
-  // A piece turned out while another thread was writing may be left behind by it: looked at
+  // Pieces turned out while another thread was writing may be left behind by it: looked at
   // again once the lock is free, and in any case by this thread's WriteUpTo.
-  while (TurnedOut(written_.load(std::memory_order_relaxed))) {
+  for (;;) {
     std::unique_lock lock(write_mutex_, std::try_to_lock);
-    if (!lock.owns_lock()) return;  // another thread is writing; it takes this piece too
-    WriteReadyLocked();
-    if (write_error_) return;
+    if (!lock.owns_lock()) return;  // another thread is writing; it takes these pieces too
+    if (!WriteReadyLocked(false) || write_error_) return;
   }
 }
 
-void PieceQueue::WriteReadyLocked() {
-  if (write_error_) return;
-  std::uint64_t piece = written_.load(std::memory_order_relaxed);
+bool PieceQueue::WriteReadyLocked(bool now) {
+  if (write_error_) return false;
+  const std::uint64_t first = written_.load(std::memory_order_relaxed);
+  const std::uint64_t added = added_.load(std::memory_order_acquire);
+  std::array<std::string_view, kSlots> runs;
+  std::size_t bytes = 0;
+  std::uint64_t end = first;  // the first piece not to be written now
+  bool failed = false;        // that piece failed: it is told once those before it are written
+  for (; end < added && TurnedOut(end); ++end) {
+    const Slot& slot = slots_[end % kSlots];
+    if (slot.error) {
+      failed = true;
+      break;
+    }
+    runs[end - first] = slot.out.lines.View();
+    bytes += runs[end - first].size();
+  }
+  if (!(now || failed || bytes >= writer_.Block()) || (end == first && !failed)) return false;
   try {
-    while (piece < added_.load(std::memory_order_acquire) && TurnedOut(piece)) {
-      Slot& slot = slots_[piece % kSlots];
-      if (slot.error) std::rethrow_exception(slot.error);
-      writer_.AppendLines(slot.out.lines.View());
+    if (end != first) {
+      writer_.AppendLines(std::span(runs.data(), static_cast<std::size_t>(end - first)));
+    }
+    for (std::uint64_t piece = first; piece < end; ++piece) {
       // A piece of long lines leaves its slot holding much more than a common piece needs:
       // given back, so that the slots of a file of long lines do not all keep that much.
-      if (slot.out.lines.Capacity() > kKeptOutput) slot.out.lines.Release();
-      written_.store(++piece, std::memory_order_release);
+      LinesInMemory& lines = slots_[piece % kSlots].out.lines;
+      if (lines.Capacity() > kKeptOutput) lines.Release();
     }
+    written_.store(end, std::memory_order_release);
+    if (failed) std::rethrow_exception(slots_[end % kSlots].error);
   } catch (...) {
     write_error_ = std::current_exception();
   }
+  return true;
 }
 
 void PieceQueue::WriteUpTo(std::uint64_t end) {
-  for (;;) {
-    std::uint64_t next;
-    {
-      std::lock_guard lock(write_mutex_);
-      WriteReadyLocked();
-      if (write_error_) std::rethrow_exception(write_error_);
-      next = written_.load(std::memory_order_relaxed);
-      if (next >= end) return;
-    }
-    if (!TakeOne()) AwaitTurnedOut(next);
-  }
+  // Every piece is turned out first, so that what is left goes to the file in one write.
+  WaitTurnedOut(end);
+  std::lock_guard lock(write_mutex_);
+  WriteReadyLocked(true);
+  if (write_error_) std::rethrow_exception(write_error_);
 }
 
 void PieceQueue::WaitTurnedOut(std::uint64_t end) {

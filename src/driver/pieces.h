@@ -3,11 +3,12 @@
 //
 // The lines of a data file do not depend on one another, so any thread may turn out any piece.
 // What comes out goes to the writer strictly in the order of the pieces, whichever thread hands
-// it over, so the file gets the same bytes, and a failure comes up at the same line, as when
-// one thread does it all: a write that fails on a helper is told on this thread, and nothing
-// is written after it. A helper takes the next piece whenever it is free, across the end of
-// one run and the start of the next, and so is not held up while this thread reads. A thread
-// that needs a piece another has in hand sleeps until it is turned out, never spins.
+// it over, several pieces at a time in one large write, so the file gets the same bytes, and a
+// failure comes up at the same line, as when one thread does it all: a write that fails on a
+// helper is told on this thread, and nothing is written after it. A helper takes the next piece
+// whenever it is free, across the end of one run and the start of the next, and so is not held
+// up while this thread reads. A thread that needs a piece another has in hand sleeps until it
+// is turned out, never spins.
 #pragma once
 
 #include <algorithm>
@@ -131,11 +132,14 @@ class PieceQueue {
 
   // Takes the next piece not yet taken, if one has been added, and turns it out.
   bool TakeOne();
-  // Writes the pieces turned out next in order, unless the other thread is writing.
+  // Writes the pieces turned out next in order once they fill a block of the writer, unless
+  // another thread is writing: the system takes one large write for much less than many small
+  // ones.
   void WriteReady();
-  // Writes the pieces turned out next in order; holds the write lock. Keeps a write failure
-  // for this thread to throw, and writes nothing after it.
-  void WriteReadyLocked();
+  // Writes the pieces turned out next in order, in one write, when `now` or once they fill a
+  // block of the writer; holds the write lock. Returns whether it wrote. Keeps a write failure,
+  // or the failure of a piece, for this thread to throw, and writes nothing after it.
+  bool WriteReadyLocked(bool now);
   bool TurnedOut(std::uint64_t piece) const {
     return slots_[piece % kSlots].done.load(std::memory_order_acquire) == piece + 1;
   }

@@ -48,8 +48,8 @@ class InputFile final : public ByteSource {
 class OutputFile final : public ByteSink {
  public:
   explicit OutputFile(platform::Handle handle) : handle_(handle) {}
-  platform::IoResult Write(const char* data, std::size_t size) override {
-    return platform::Write(handle_, data, size);
+  platform::IoResult Write(std::span<const std::string_view> pieces) override {
+    return platform::Write(handle_, pieces);
   }
   void Truncate(std::uint64_t size) override { platform::Truncate(handle_, size); }
   void MarkComplete(std::uint64_t size) override { platform::MarkCompleteLength(handle_, size); }

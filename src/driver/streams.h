@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -24,7 +26,9 @@ class ByteSource {
 class ByteSink {
  public:
   virtual ~ByteSink() = default;
-  virtual platform::IoResult Write(const char* data, std::size_t size) = 0;
+  // Writes the pieces one after another, or as many of their bytes as the sink took before it
+  // failed.
+  virtual platform::IoResult Write(std::span<const std::string_view> pieces) = 0;
   // Cuts what was written back to `size` bytes, where the sink can.
   virtual void Truncate(std::uint64_t size) = 0;
   // The first `size` bytes written are whole lines: what an interrupted run leaves.

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,9 +68,10 @@ bool IsDiskFile(Handle file);
 // Reads up to `size` bytes; 0 bytes with code 0 is the end of the file.
 IoResult Read(Handle file, char* data, std::size_t size);
 
-// Writes all bytes, or as many as the system took before it failed. An interruption waits
-// until a write to the output has ended.
-IoResult Write(Handle file, const char* data, std::size_t size);
+// Writes the pieces one after another, in as few calls to the system as it allows, or as many
+// of their bytes as the system took before it failed (counted from the first piece on). An
+// interruption waits until a write to the output has ended.
+IoResult Write(Handle file, std::span<const std::string_view> pieces);
 
 // The first `bytes` bytes of the output are whole lines, ended by CR LF: an interruption cuts
 // a file on a disk back to them. Called after every write that ends a line.

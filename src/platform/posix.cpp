@@ -14,6 +14,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <array>
@@ -98,19 +99,47 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 
 int Descriptor(Handle h) { return static_cast<int>(h); }
 
-IoResult WriteAll(int fd, const char* data, std::size_t size) {
+// Writes all the bytes of the pieces, or as many as the system took before it failed. They go
+// in one writev for as many of them as it takes at once: a run of pieces costs the system one
+// write, not one for each.
+IoResult WriteAll(int fd, std::span<const std::string_view> pieces) {
+  constexpr std::size_t kMostAtOnce = 64;  // well within every system's IOV_MAX
   std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(fd, data + done, size - done);
+  std::size_t next = 0;  // the first piece not wholly written
+  std::size_t skip = 0;  // bytes of it already written
+  for (;;) {
+    std::array<iovec, kMostAtOnce> iov;
+    int count = 0;
+    for (std::size_t k = next; k < pieces.size() && count < static_cast<int>(kMostAtOnce); ++k) {
+      const std::size_t from = k == next ? skip : 0;
+      if (pieces[k].size() == from) continue;  // writev would take an empty piece as nothing
+      iov[static_cast<std::size_t>(count)].iov_base = const_cast<char*>(pieces[k].data() + from);
+      iov[static_cast<std::size_t>(count)].iov_len = pieces[k].size() - from;
+      ++count;
+    }
+    if (count == 0) return {done, 0};
+    const ssize_t n = ::writev(fd, iov.data(), count);
     if (n < 0) {
       if (errno == EINTR) continue;
       return {done, MapErrno(errno)};
     }
     if (n == 0) return {done, kDiskFull};  // the system took nothing and said nothing
     done += static_cast<std::size_t>(n);
+    // Steps past what was taken, which may end anywhere within a piece.
+    for (auto left = static_cast<std::size_t>(n); left != 0;) {
+      const std::size_t rest = pieces[next].size() - skip;
+      if (left < rest) {
+        skip += left;
+        break;
+      }
+      left -= rest;
+      ++next;
+      skip = 0;
+    }
   }
-  return {done, 0};
 }
+
+IoResult WriteAll(int fd, std::string_view bytes) { return WriteAll(fd, std::span(&bytes, 1)); }
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
@@ -365,9 +394,9 @@ IoResult Read(Handle file, char* data, std::size_t size) {
 }
 
 // Only the output is written through here.
-IoResult Write(Handle file, const char* data, std::size_t size) {
+IoResult Write(Handle file, std::span<const std::string_view> pieces) {
   const OutputLock lock;
-  return WriteAll(Descriptor(file), data, size);
+  return WriteAll(Descriptor(file), pieces);
 }
 
 void MarkCompleteLength(Handle file, std::uint64_t bytes) noexcept {
@@ -407,11 +436,11 @@ std::size_t ConsoleCharacterLength(std::string_view bytes) noexcept {
 }
 
 int WriteStandardOutput(std::string_view bytes) {
-  return WriteAll(STDOUT_FILENO, bytes.data(), bytes.size()).code;
+  return WriteAll(STDOUT_FILENO, bytes).code;
 }
 
 int WriteStandardError(std::string_view bytes) {
-  return WriteAll(STDERR_FILENO, bytes.data(), bytes.size()).code;
+  return WriteAll(STDERR_FILENO, bytes).code;
 }
 
 int WriteReport(std::string_view bytes) { return WriteStandardError(bytes); }

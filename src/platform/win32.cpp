@@ -181,9 +181,16 @@ IoResult Read(Handle file, char* data, std::size_t size) {
 }
 
 // Only the output is written through here.
-IoResult Write(Handle file, const char* data, std::size_t size) {
+IoResult Write(Handle file, std::span<const std::string_view> pieces) {
   const OutputLock lock;
-  return WriteAll(Native(file), data, size);
+  // WriteFileGather takes only whole pages of a file opened without buffering: piece by piece.
+  std::size_t done = 0;
+  for (const std::string_view piece : pieces) {
+    const IoResult r = WriteAll(Native(file), piece.data(), piece.size());
+    done += r.bytes;
+    if (r.code != 0) return {done, r.code};
+  }
+  return {done, 0};
 }
 
 void MarkCompleteLength(Handle file, std::uint64_t bytes) noexcept {

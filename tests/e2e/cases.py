@@ -465,6 +465,10 @@ def input_through_a_pipe_in_two_writes(ctx):
 FILLING_VALUES = [b"%07d" % k for k in range(1, 8001)]
 FILLING_INPUT = b"".join(v + b",x\r\n" for v in FILLING_VALUES)
 FILLING_OUTPUT = b"".join(v + b",x," + v + b"%d" % (int(v) % 7) + CRLF for v in FILLING_VALUES)
+MANY_FILLING_VALUES = [b"%07d" % k for k in range(1, 40001)]
+MANY_FILLING_INPUT = b"".join(v + b",x\r\n" for v in MANY_FILLING_VALUES)
+MANY_FILLING_OUTPUT = b"".join(v + b",x," + v + b"%d" % (int(v) % 7) + CRLF
+                               for v in MANY_FILLING_VALUES)
 HEADER_APPENDED = b"code,name,OutPut\r\n123456,x,1234564\r\n1234,y,12342\r\n"
 TABLE = sjis("表")  # 0x95 0x5C: its second byte is a backslash
 TOO_MANY_FILES = sjis("オープンしたファイルが多すぎます") + CRLF + CANNOT_OPEN
@@ -614,6 +618,12 @@ CASES += [
     run("file_size_limit_is_a_write_failure", FILLING_INPUT, 0, 1, 1, 0, None,
         preexec=file_size_limit(50_007), stderr=io_report("I/O エラー (223)"), status=1,
         check_output=False, output_check=first_lines_of(FILLING_OUTPUT), platforms=["posix"]),
+    # Enough lines to be shared out between threads: the limit falls inside one write of many
+    # pieces at once.
+    run("file_size_limit_inside_a_write_of_many_pieces", MANY_FILLING_INPUT, 0, 1, 1, 0, None,
+        preexec=file_size_limit(600_007), stderr=io_report("I/O エラー (223)"), status=1,
+        check_output=False, output_check=first_lines_of(MANY_FILLING_OUTPUT),
+        platforms=["posix"]),
     # Started with standard streams closed, the files would take their descriptors, and the
     # report meant for standard error would go into the output.
     *[

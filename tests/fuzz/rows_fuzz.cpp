@@ -37,16 +37,12 @@ using talvo::test_support::ProcessRowsInMemory;
 using talvo::driver::RowSettings;
 using talvo::platform::IoResult;
 
-constexpr int kDiskFull = 112;
-
 // A device that holds `room` bytes: a write takes what still fits and then fails as full.
 class FillingSink final : public talvo::driver::ByteSink {
  public:
   explicit FillingSink(std::size_t room) : room_(room) {}
-  IoResult Write(const char* data, std::size_t size) override {
-    const std::size_t n = std::min(size, room_ - std::min(room_, bytes.size()));
-    bytes.append(data, n);
-    return {n, n == size ? 0 : kDiskFull};
+  IoResult Write(std::span<const std::string_view> pieces) override {
+    return talvo::test_support::AppendWithin(bytes, room_, pieces);
   }
   void Truncate(std::uint64_t size) override {
     FUZZ_CHECK(size <= bytes.size(), "cut to beyond the end of what was written");

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -51,17 +52,30 @@ class MemorySource final : public driver::ByteSource {
   std::size_t delivered_ = 0;
 };
 
+// The I/O code of a full disk.
+inline constexpr int kDiskFull = 112;
+
+// Appends the pieces to `bytes` as a device that holds `room` bytes takes them: what still fits,
+// then a failure as a full disk.
+inline platform::IoResult AppendWithin(std::string& bytes, std::size_t room,
+                                       std::span<const std::string_view> pieces) {
+  std::size_t done = 0;
+  for (const std::string_view piece : pieces) {
+    const std::size_t n = std::min(piece.size(), room - std::min(room, bytes.size()));
+    bytes.append(piece.data(), n);
+    done += n;
+    if (n != piece.size()) return {done, kDiskFull};
+  }
+  return {done, 0};
+}
+
 class MemorySink final : public driver::ByteSink {
  public:
-  static constexpr int kDiskFull = 112;
-
   // Holds `room` bytes: a write takes what still fits and then fails.
   explicit MemorySink(std::size_t room = std::numeric_limits<std::size_t>::max()) : room_(room) {}
 
-  platform::IoResult Write(const char* data, std::size_t size) override {
-    const std::size_t n = std::min(size, room_ - std::min(room_, bytes.size()));
-    bytes.append(data, n);
-    return {n, n == size ? 0 : kDiskFull};
+  platform::IoResult Write(std::span<const std::string_view> pieces) override {
+    return AppendWithin(bytes, room_, pieces);
   }
   void Truncate(std::uint64_t size) override { bytes.resize(static_cast<std::size_t>(size)); }
 

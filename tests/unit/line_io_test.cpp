@@ -4,6 +4,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "driver/failure.h"
 #include "driver/line_reader.h"
 #include "driver/line_writer.h"
+#include "driver/pieces.h"
 #include "driver/wakeup.h"
 #include "memory_streams.h"
 
@@ -154,6 +157,52 @@ TEST(LineWriter, FullDiskLeavesOnlyCompleteLines) {
       EXPECT_EQ(failed, room < all.size()) << room << "/" << block;
       EXPECT_TRUE(all.starts_with(sink.bytes)) << room << "/" << block;
       EXPECT_TRUE(sink.bytes.empty() || sink.bytes.ends_with("\r\n")) << room << "/" << block;
+    }
+  }
+}
+
+// A piece that fails to turn out is told once the pieces before it are written, and nothing
+// after them is, whether the pieces go to the file as they come (a small writer block) or
+// gathered into large writes.
+TEST(PieceQueue, APieceThatFailsIsToldOnceThoseBeforeItAreWritten) {
+  using talvo::driver::PieceQueue;
+  std::string good;
+  for (int k = 0; good.size() < 3000000; ++k) good += "line " + std::to_string(k) + "\r\n";
+  std::mt19937 random(7);
+  for (int round = 0; round < 20; ++round) {
+    std::string input = good;
+    const std::size_t bad = input.find('\n', random() % (input.size() - 100)) + 1;
+    input[bad] = '!';  // the line that fails
+    for (const std::size_t block : {std::size_t{4096}, LineWriter::kDefaultBlock}) {
+      MemorySink sink;
+      LineWriter writer(sink, block);
+      bool failed = false;
+      try {
+        PieceQueue queue(
+            [](std::string_view lines, talvo::driver::PieceOutput& out) {
+              if (lines.find('!') != std::string_view::npos) throw std::runtime_error("bad line");
+              std::memcpy(out.lines.Room(lines.size()), lines.data(), lines.size());
+              out.lines.Filled(lines.size());
+            },
+            writer);
+        // In runs of about a block read, as row processing adds them.
+        for (std::string_view rest = input; !rest.empty();) {
+          const std::size_t end = rest.find('\n', std::min(rest.size() - 1, std::size_t{1} << 20));
+          queue.Add(rest.substr(0, end + 1), talvo::driver::LinesLoan(), "");
+          rest.remove_prefix(end + 1);
+        }
+        queue.WriteAll();
+      } catch (const std::runtime_error&) {
+        failed = true;
+      }
+      writer.FlushCompleteLinesQuietly();
+      const std::string where =
+          "round " + std::to_string(round) + " block " + std::to_string(block);
+      EXPECT_TRUE(failed) << where;
+      EXPECT_TRUE(input.starts_with(sink.bytes)) << where;
+      EXPECT_LE(sink.bytes.size(), bad) << where;
+      // The failing piece starts at most a piece and a line before the failing line.
+      EXPECT_GT(sink.bytes.size() + PieceQueue::kPieceBytes + 16, bad) << where;
     }
   }
 }

@@ -13,6 +13,7 @@
 #include "driver/failure.h"
 #include "driver/line_writer.h"
 #include "driver/run.h"
+#include "memory_streams.h"
 #include "text/literals.h"
 
 namespace {
@@ -27,10 +28,8 @@ class MarkedSink final : public ByteSink {
  public:
   explicit MarkedSink(std::size_t room = std::numeric_limits<std::size_t>::max()) : room_(room) {}
 
-  talvo::platform::IoResult Write(const char* data, std::size_t size) override {
-    const std::size_t n = std::min(size, room_ - std::min(room_, bytes.size()));
-    bytes.append(data, n);
-    return {n, n == size ? 0 : 112};
+  talvo::platform::IoResult Write(std::span<const std::string_view> pieces) override {
+    return talvo::test_support::AppendWithin(bytes, room_, pieces);
   }
   void Truncate(std::uint64_t size) override { bytes.resize(static_cast<std::size_t>(size)); }
   void MarkComplete(std::uint64_t size) override {

@@ -300,14 +300,16 @@ TEST(ScanDifferential, WriterKeepsOnlyWholeLinesOfAnyLength) {
     try {
       for (std::size_t j = 0; j < lines.size(); ++j) {
         if (k % 2 == 1 && j + 1 < lines.size() && texts.Below(2) == 0) {
-          // A run of ended lines handed over at once, as the pieces of row processing are;
-          // long runs go straight to the file.
-          std::string run;
+          // Runs of ended lines handed over at once, as the pieces of row processing are, so
+          // that a write that fails may end in any of them; long runs go straight to the file.
+          std::vector<std::string> runs(1);
           for (const std::size_t stop = std::min(lines.size() - 1, j + texts.Below(30) + 1);
                j < stop; ++j) {
-            run += lines[j] + "\r\n";
+            if (texts.Below(4) == 0) runs.emplace_back();
+            runs.back() += lines[j] + "\r\n";
           }
-          writer.AppendLines(run);
+          const std::vector<std::string_view> views(runs.begin(), runs.end());
+          writer.AppendLines(views);
           --j;
           continue;
         }
