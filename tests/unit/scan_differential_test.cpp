@@ -507,7 +507,11 @@ TEST(ScanDifferential, SummingMethodsMatchTheReference) {
 
     std::string code(texts.Below(40), ' ');
     for (char& c : code) c = kCode39[texts.Below(kCode39.size())];
-    if (!code.empty() && texts.Below(4) == 0) code[texts.Below(code.size())] = 'a';
+    // Bytes just outside each range of the alphabet, and beside its signs.
+    constexpr std::string_view kNotCode39(":@[`az\x80\xff\0#*,\x1f!&", 15);
+    if (!code.empty() && texts.Below(4) == 0) {
+      code[texts.Below(code.size())] = kNotCode39[texts.Below(kNotCode39.size())];
+    }
     const int sum43 = ref_alphabet(code, kCode39);
     ASSERT_EQ(checks::CheckM43(code),
               sum43 < 0 ? "Input Character Error" : code + kCode39[static_cast<std::size_t>(sum43 % 43)])
