@@ -7,7 +7,9 @@
 
 namespace talvo::driver {
 
-PieceQueue::PieceQueue(Work work, LineWriter& writer) : work_(std::move(work)), writer_(writer) {}
+PieceQueue::PieceQueue(Work work, LineWriter& writer) : work_(std::move(work)), writer_(writer) {
+  spare_.reserve(kSlots);  // every slot's storage fits: giving it back never allocates
+}
 
 PieceQueue::~PieceQueue() {
   stop_.store(true, std::memory_order_relaxed);
@@ -26,6 +28,13 @@ void PieceQueue::Add(std::string_view lines, const LinesLoan& loan, const std::s
     Slot& slot = slots_[next % kSlots];
     slot.lines = rest.substr(0, lf + 1);
     slot.loan = loan;
+    {
+      const std::lock_guard lock(spare_mutex_);
+      if (!spare_.empty()) {
+        slot.out.lines = std::move(spare_.back());
+        spare_.pop_back();
+      }
+    }
     slot.out.lines.Clear();
     // Output lines are seldom more than twice as long as their input lines.
     slot.out.lines.Reserve(2 * slot.lines.size());
@@ -107,11 +116,16 @@ bool PieceQueue::WriteReadyLocked(bool now) {
     if (end != first) {
       writer_.AppendLines(std::span(runs.data(), static_cast<std::size_t>(end - first)));
     }
+    const std::lock_guard lock(spare_mutex_);
     for (std::uint64_t piece = first; piece < end; ++piece) {
-      // A piece of long lines leaves its slot holding much more than a common piece needs:
-      // given back, so that the slots of a file of long lines do not all keep that much.
+      // A piece of long lines leaves much more storage than a common piece needs: given back
+      // to the system, so that a file of long lines does not keep that much for every slot.
       LinesInMemory& lines = slots_[piece % kSlots].out.lines;
-      if (lines.Capacity() > kKeptOutput) lines.Release();
+      if (lines.Capacity() > kKeptOutput) {
+        lines.Release();
+      } else {
+        spare_.push_back(std::move(lines));
+      }
     }
     written_.store(end, std::memory_order_release);
     if (failed) std::rethrow_exception(slots_[end % kSlots].error);

@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "driver/line_reader.h"
@@ -36,6 +37,16 @@ namespace talvo::driver {
 // from piece to piece.
 class LinesInMemory {
  public:
+  LinesInMemory() = default;
+  // Moved whole: the one moved from is left with no storage.
+  LinesInMemory(LinesInMemory&& other) noexcept { *this = std::move(other); }
+  LinesInMemory& operator=(LinesInMemory&& other) noexcept {
+    data_ = std::move(other.data_);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    return *this;
+  }
+
   void Clear() { size_ = 0; }
   std::size_t Capacity() const { return capacity_; }
   // Gives the storage back.
@@ -117,7 +128,7 @@ class PieceQueue {
 
  private:
   static constexpr std::size_t kSlots = 2 * kMostPieces;
-  // The output storage a slot keeps from piece to piece: enough for a common piece.
+  // The most output storage kept from one piece for the next: enough for a common piece.
   static constexpr std::size_t kKeptOutput = 4 * kPieceBytes;
 
   struct Slot {
@@ -150,6 +161,11 @@ class PieceQueue {
   Work work_;
   LineWriter& writer_;
   std::array<Slot, kSlots> slots_;
+  // Output storage that no slot holds, the storage written out last at the back: a piece
+  // takes that, still warm in the cache, and a run touches no more storage than its pieces in
+  // flight hold, however many slots there are.
+  std::vector<LinesInMemory> spare_;  // under spare_mutex_
+  std::mutex spare_mutex_;
   std::atomic<std::uint64_t> added_{0};
   std::atomic<std::uint64_t> taken_{0};
   std::atomic<std::uint64_t> written_{0};  // changed only under write_mutex_
