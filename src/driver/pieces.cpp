@@ -7,7 +7,12 @@
 
 namespace talvo::driver {
 
-PieceQueue::PieceQueue(Work work, LineWriter& writer) : work_(std::move(work)), writer_(writer) {
+unsigned PieceQueue::DefaultHelpers() {
+  return std::clamp(std::thread::hardware_concurrency(), 2u, kMostHelpers + 1) - 1;
+}
+
+PieceQueue::PieceQueue(Work work, LineWriter& writer, unsigned helpers)
+    : work_(std::move(work)), writer_(writer), wanted_(helpers) {
   spare_.reserve(kSlots);  // every slot's storage fits: giving it back never allocates
 }
 
@@ -43,18 +48,16 @@ void PieceQueue::Add(std::string_view lines, const LinesLoan& loan, const std::s
     rest.remove_prefix(lf + 1);
   }
   if (helpers_.empty() && !alone_) {
-    // Started with the first run, so that a file too small for one never starts them: one for
-    // each processor but this thread's, which writes and reads and takes pieces between.
-    const unsigned processors = std::thread::hardware_concurrency();
-    const unsigned wanted = std::clamp(processors, 2u, kMostHelpers + 1) - 1;
+    // Started with the first run, so that a file too small for one never starts them; this
+    // thread writes and reads and takes pieces between.
     try {
-      helpers_.reserve(wanted);
-      while (helpers_.size() < wanted) helpers_.emplace_back(&PieceQueue::HelperLoop, this);
+      helpers_.reserve(wanted_);
+      while (helpers_.size() < wanted_) helpers_.emplace_back(&PieceQueue::HelperLoop, this);
     } catch (const std::system_error&) {
-      // No more threads to be had: those started do the work. With none, this thread turns
-      // out every piece itself.
-      alone_ = helpers_.empty();
+      // No more threads to be had: those started do the work.
     }
+    // With none, this thread turns out every piece itself.
+    alone_ = helpers_.empty();
   }
   added_.store(next, std::memory_order_release);
   work_added_.Notify();

@@ -99,9 +99,12 @@ class PieceQueue {
   // Turns the whole lines of one piece into output lines; called on either thread.
   using Work = std::function<void(std::string_view lines, PieceOutput& out)>;
 
+  // One for each processor beyond the first, up to kMostHelpers.
+  static unsigned DefaultHelpers();
+
   // The output goes to `writer`, which nothing else may use while pieces are out: before
-  // writing anything else, WriteAll.
-  PieceQueue(Work work, LineWriter& writer);
+  // writing anything else, WriteAll. `helpers` threads are started with the first run.
+  PieceQueue(Work work, LineWriter& writer, unsigned helpers = DefaultHelpers());
   PieceQueue(const PieceQueue&) = delete;
   PieceQueue& operator=(const PieceQueue&) = delete;
   // Stops the helpers, each of which finishes the piece in hand, and waits for them.
@@ -174,6 +177,7 @@ class PieceQueue {
   Wakeup turned_out_;  // woken whenever a piece is turned out
   Wakeup work_added_;  // woken when pieces are added, and to stop
   std::atomic<bool> stop_{false};
+  unsigned wanted_;      // helper threads to start
   bool alone_ = false;  // no helper thread could be started
   std::vector<std::thread> helpers_;  // last: started once everything they use exists
 };

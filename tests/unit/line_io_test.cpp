@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -163,16 +164,18 @@ TEST(LineWriter, FullDiskLeavesOnlyCompleteLines) {
 
 // A piece that fails to turn out is told once the pieces before it are written, and nothing
 // after them is, whether the pieces go to the file as they come (a small writer block) or
-// gathered into large writes.
+// gathered into large writes, and however many helper threads there are (none: this thread
+// turns out every piece as it is added).
 TEST(PieceQueue, APieceThatFailsIsToldOnceThoseBeforeItAreWritten) {
   using talvo::driver::PieceQueue;
   std::string good;
   for (int k = 0; good.size() < 3000000; ++k) good += "line " + std::to_string(k) + "\r\n";
   std::mt19937 random(7);
-  for (int round = 0; round < 20; ++round) {
+  for (int round = 0; round < 24; ++round) {
     std::string input = good;
     const std::size_t bad = input.find('\n', random() % (input.size() - 100)) + 1;
     input[bad] = '!';  // the line that fails
+    const unsigned helpers = std::array{0u, 1u, 4u}[static_cast<std::size_t>(round % 3)];
     for (const std::size_t block : {std::size_t{4096}, LineWriter::kDefaultBlock}) {
       MemorySink sink;
       LineWriter writer(sink, block);
@@ -184,7 +187,7 @@ TEST(PieceQueue, APieceThatFailsIsToldOnceThoseBeforeItAreWritten) {
               std::memcpy(out.lines.Room(lines.size()), lines.data(), lines.size());
               out.lines.Filled(lines.size());
             },
-            writer);
+            writer, helpers);
         // In runs of about a block read, as row processing adds them.
         for (std::string_view rest = input; !rest.empty();) {
           const std::size_t end = rest.find('\n', std::min(rest.size() - 1, std::size_t{1} << 20));
@@ -196,8 +199,8 @@ TEST(PieceQueue, APieceThatFailsIsToldOnceThoseBeforeItAreWritten) {
         failed = true;
       }
       writer.FlushCompleteLinesQuietly();
-      const std::string where =
-          "round " + std::to_string(round) + " block " + std::to_string(block);
+      const std::string where = "round " + std::to_string(round) + " block " +
+                                std::to_string(block) + " helpers " + std::to_string(helpers);
       EXPECT_TRUE(failed) << where;
       EXPECT_TRUE(input.starts_with(sink.bytes)) << where;
       EXPECT_LE(sink.bytes.size(), bad) << where;
