@@ -177,8 +177,8 @@ class PieceQueue {
   Wakeup turned_out_;  // woken whenever a piece is turned out
   Wakeup work_added_;  // woken when pieces are added, and to stop
   std::atomic<bool> stop_{false};
-  unsigned wanted_;      // helper threads to start
-  bool alone_ = false;  // no helper thread could be started
+  unsigned wanted_;     // helper threads to start
+  bool alone_ = false;  // no helper thread runs: none was wanted, or none could be started
   std::vector<std::thread> helpers_;  // last: started once everything they use exists
 };
 
