@@ -43,7 +43,6 @@ bool LineReader::Fill() {
     eof_ = true;  // the last block stays held, all of it read (pos_ is at end_)
     return false;
   }
-  held_from_ += end_;
   pos_ = 0;
   end_ = r.bytes;
   FindMark();
@@ -139,7 +138,6 @@ void LineReader::ReadAhead() {
   if (r.code != 0) ThrowIoFailure(r.code);
   if (rest != 0) std::memcpy(spare_->data.get(), Data() + pos_, rest);
   std::swap(current_, spare_);
-  held_from_ += pos_;
   pos_ = 0;
   end_ = rest + r.bytes;
   eof_ = r.bytes == 0;
@@ -148,7 +146,6 @@ void LineReader::ReadAhead() {
 
 void LineReader::Restart() {
   pos_ = end_ = mark_ = start_ = 0;
-  held_from_ = 0;
   taken_ = 0;
   eof_ = ended_ = last_in_block_ = first_gathered_ = replay_ = false;
 }

@@ -130,7 +130,6 @@ class LineReader {
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   std::size_t start_ = 0;         // where the first line begins, after a byte-order mark
-  std::uint64_t held_from_ = 0;   // where in the input the block held begins
   std::size_t mark_ = 0;  // first 0x1A at or after pos_ when mark_ >= pos_; end_ when none
   bool eof_ = false;      // the source has no more bytes
   bool ended_ = false;    // a 0x1A ended the input

@@ -23,8 +23,8 @@ namespace {
 // What row processing does with every data line once w, and r where w needs it, are known to
 // be integer text: nothing in it can fail then, and nothing in it changes from line to line.
 struct DataLineRule {
-  bool marked;                 // r or c is not integer text: no method runs
-  std::int32_t column;         // r, where it is integer text
+  std::int32_t column;         // the target field: r, or 0 (none sought) when r or c is not
+                               // integer text and no method runs
   int method;                  // c's index in kMethods; -1 when marked or c is outside it
   std::int32_t write_position;
   std::string_view suffix;     // what the rules append to the line
@@ -121,18 +121,18 @@ template <Method method, typename Out>
 }
 
 // The same for a line as NextLine hands it out: the target field and the write position from
-// one pass over its commas. A marked line runs no method, so its target field is not sought.
+// one pass over its commas.
 template <Method method, typename Out>
 [[gnu::always_inline]] inline void WriteDataLine(const Line& line, const DataLineRule& rule,
                                                  std::string& checked, Out& out) {
-  const std::int32_t column = rule.marked ? 0 : rule.column;
   // A line whose commas are known was looked at in one 64-byte step: those 64 bytes from its
   // start can be read.
   WriteFoundLine<method>({line.text, line.commas_known && line.text.size() <= 32, rule.suffix},
                  line.commas_known
-                     ? fields::GetFieldAndLocate(line.text, line.commas, column, rule.suffix,
-                                                 rule.suffix_commas, rule.write_position)
-                     : fields::GetFieldAndLocate(line.text, column, rule.suffix,
+                     ? fields::GetFieldAndLocate(line.text, line.commas, rule.column,
+                                                 rule.suffix, rule.suffix_commas,
+                                                 rule.write_position)
+                     : fields::GetFieldAndLocate(line.text, rule.column, rule.suffix,
                                                  rule.write_position),
                  checked, out);
 }
@@ -222,8 +222,7 @@ void ProcessRows(const RowSettings& settings, ByteSource& source, LineReader& re
   if (*write == 1) suffix_bytes[suffix_size++] = ',';
   const std::string_view suffix(suffix_bytes.data(), suffix_size);
   const DataLineRule rule{
-      marked,
-      column.value_or(0),
+      marked ? 0 : *column,
       marked ? -1 : MethodIndex(*check),
       // A write mode other than 0 or 1 keeps the write position it started with. The added
       // column wraps like the 32-bit field count it comes from.
